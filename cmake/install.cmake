@@ -1,0 +1,30 @@
+# Installation: the shared library, the public header, the tool, a CMake
+# package (varo_uuid::varo_uuid) and a pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(VARO_UUID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/varo_uuid)
+
+install(TARGETS varo_uuid EXPORT varo_uuid_targets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(EXPORT varo_uuid_targets
+  NAMESPACE varo_uuid::
+  FILE varo_uuid_targets.cmake
+  DESTINATION ${VARO_UUID_CMAKE_DIR})
+
+configure_package_config_file(cmake/varo_uuidConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/varo_uuidConfig.cmake
+  INSTALL_DESTINATION ${VARO_UUID_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/varo_uuidConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/varo_uuidConfig.cmake
+  ${PROJECT_BINARY_DIR}/varo_uuidConfigVersion.cmake
+  DESTINATION ${VARO_UUID_CMAKE_DIR})
+
+# The .pc file finds its prefix from its own place, so an install with
+# `cmake --install --prefix` elsewhere still works.
+file(RELATIVE_PATH VARO_UUID_PC_UP "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+string(REGEX REPLACE "/$" "" VARO_UUID_PC_UP "${VARO_UUID_PC_UP}")
+configure_file(cmake/varo_uuid.pc.in ${PROJECT_BINARY_DIR}/varo_uuid.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/varo_uuid.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

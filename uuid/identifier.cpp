@@ -1,0 +1,77 @@
+// Identifier generation, release, comparison and the text <-> bytes
+// conversions.
+#include "identifier.h"
+
+#include <cstring>
+
+#include "base64.h"
+#include "platform/allocators.h"
+#include "platform/guid.h"
+
+static_assert(sizeof(GUID) == VARO_UUID_RAW_SIZE);
+
+extern "C" {
+
+int varo_uuid_generate_to_buf(char *buf) noexcept {
+    GUID guid;
+    if (CoCreateGuid(&guid) != S_OK) return -1;
+    // The GUID's bytes as they lie in memory; nothing is reordered.
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    std::memcpy(raw, &guid, sizeof raw);
+    varo_uuid_from_bytes(raw, buf);
+    return 0;
+}
+
+char *varo_uuid_generate_alloc(void) noexcept {
+    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
+    if (block == nullptr) return nullptr;
+    if (varo_uuid_generate_to_buf(block) < 0) {
+        kel_free(block);
+        return nullptr;
+    }
+    return block;
+}
+
+void varo_uuid_generate_free(char *p) noexcept {
+    if (p != nullptr) kel_free(p);
+}
+
+int varo_uuid_generate_on_buf(char *buf) noexcept {
+    if (buf == nullptr) return -1;
+    return varo_uuid_generate_to_buf(buf);
+}
+
+int varo_uuid_compare(const char *a, const char *b) noexcept {
+    if (a == nullptr || b == nullptr) return -1;
+    return std::strcmp(a, b) == 0 ? 1 : 0;
+}
+
+char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
+    varo::base64::encode16(raw, buf);
+    buf[VARO_UUID_TEXT_CHARS] = '\0';
+    return buf;
+}
+
+unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
+    const std::size_t n = std::strlen(text);
+    if (n == VARO_UUID_TEXT_CHARS && varo::base64::decode24(text, raw)) return raw;
+    // Anything but a clean 24-character text takes the general decoder,
+    // which also decides where a bad text stops. A text that would decode
+    // past the 16-byte area is refused before a byte is written.
+    const varo::base64::DecodedSize size = varo::base64::measure(text, n);
+    if (size.bytes < 0 || size.bytes > VARO_UUID_RAW_SIZE) return nullptr;
+    return base64_decode_pathsafe(text, static_cast<unsigned>(n), raw, nullptr);
+}
+
+}  // extern "C"
+
+namespace varo {
+
+bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
+    const std::size_t n = std::strlen(text);
+    if (n == VARO_UUID_TEXT_CHARS && base64::decode24(text, raw)) return true;
+    return base64::measure(text, n).bytes == VARO_UUID_RAW_SIZE &&
+           base64_decode_pathsafe(text, static_cast<unsigned>(n), raw, nullptr) != nullptr;
+}
+
+}  // namespace varo

@@ -1,0 +1,164 @@
+/*
+ * varo_uuid: globally unique identifiers as 24-character path-safe texts,
+ * and their XDR routines (16 raw bytes on the wire).
+ *
+ * An identifier text is a 25-byte block: 22 characters of the alphabet
+ * "A-Z a-z 0-9 + _", then "==", then a NUL. It is the six-bit encoding of the
+ * identifier's 16 raw bytes, in the order in which they lie in memory; the
+ * same 16 bytes, in the same order, travel on the wire.
+ *
+ * Every function here is thread-safe and reentrant. Nothing is logged and no
+ * function aborts; failures are reported only through the results below.
+ *
+ * WARNING: every block goes back to the allocator that gave it.
+ *   - varo_uuid_generate_alloc()        -> varo_uuid_generate_free()
+ *   - decoded or cloned with heap 0     -> xdr_free_varo_uuid_t(), or
+ *                                          pxdr_varo_uuid_t() in XDR_FREE mode
+ *                                          with heap 0
+ *   - decoded or cloned with heap H     -> pxdr_varo_uuid_t() in XDR_FREE mode
+ *                                          with the same heap H
+ * Mixing them corrupts the allocators.
+ *
+ * The header is C99 and C++ clean. It needs libtirpc's headers
+ * (pkg-config libtirpc) for the XDR stream type.
+ */
+#ifndef VARO_UUID_H
+#define VARO_UUID_H
+
+#include <rpc/types.h>
+#include <rpc/xdr.h>
+
+#if defined(_WIN32)
+#define VARO_UUID_API
+#elif defined(__GNUC__)
+#define VARO_UUID_API __attribute__((visibility("default")))
+#else
+#define VARO_UUID_API
+#endif
+
+#if defined(__cplusplus)
+#define VARO_UUID_NOEXCEPT noexcept
+extern "C" {
+#else
+#define VARO_UUID_NOEXCEPT
+#endif
+
+/* Sizes of an identifier in its three forms. */
+#define VARO_UUID_TEXT_SIZE 25  /* text block, NUL included */
+#define VARO_UUID_TEXT_CHARS 24 /* characters before the NUL */
+#define VARO_UUID_RAW_SIZE 16   /* raw bytes, also the wire form */
+
+/* An identifier: a pointer to its 25-byte text. Null means "no identifier". */
+typedef char *varo_uuid_t;
+
+/* ---- Identifiers ------------------------------------------------------- */
+
+/*
+ * Makes a new identifier in a new 25-byte block.
+ * Allocates: the block, from the general allocator; the caller owns it and
+ * gives it back with varo_uuid_generate_free().
+ * Returns the block, or null when no memory or no fresh identifier could be
+ * had (then nothing is left allocated).
+ */
+VARO_UUID_API char *varo_uuid_generate_alloc(void) VARO_UUID_NOEXCEPT;
+
+/*
+ * Gives back a block made by varo_uuid_generate_alloc(). A null pointer is
+ * accepted and ignored. Any other pointer is undefined behaviour.
+ */
+VARO_UUID_API void varo_uuid_generate_free(char *p) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes a new identifier text into the caller's area `buf`, which must hold
+ * at least 25 bytes: 24 characters and a NUL. Allocates nothing.
+ * Returns 0 on success, -1 when `buf` is null or no fresh identifier could be
+ * had; on failure `buf` is not touched.
+ */
+VARO_UUID_API int varo_uuid_generate_on_buf(char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Tests two NUL-terminated strings for equality, byte by byte up to and
+ * including the NUL; any two strings are accepted, not only identifiers.
+ * Returns 1 when they are identical, 0 when they differ (no ordering is
+ * implied), -1 when either pointer is null.
+ */
+VARO_UUID_API int varo_uuid_compare(const char *a, const char *b) VARO_UUID_NOEXCEPT;
+
+/* ---- XDR routines -------------------------------------------------------
+ *
+ * On the wire an identifier is XDR fixed-length opaque data of 16 bytes: its
+ * raw bytes, with no length word and no fill. A null identifier has no wire
+ * form. Identifier blocks made here are 25 bytes from the heap-handle
+ * allocator; heap 0 is the default heap and always exists.
+ *
+ * Encoding sends only a text that converts to exactly 16 bytes: 24
+ * characters of the path-safe alphabet with the "==" ending (or the same
+ * bytes without it). Anything else makes the filter fail and writes nothing.
+ */
+
+/*
+ * XDR filter for one identifier, with the heap that decoded blocks come from
+ * and that XDR_FREE gives them back to.
+ *   XDR_ENCODE: writes the 16 raw bytes of the text *objp.
+ *   XDR_DECODE: sets *objp to null, reads 16 bytes, then stores a new 25-byte
+ *               text block from heap `heap` in *objp. An earlier value of
+ *               *objp is overwritten, not released.
+ *   XDR_FREE:   gives *objp back to heap `heap` (if not null); *objp = null.
+ * Returns 1 on success; 0 when objp is null, *objp is null or not an
+ * identifier text (encode), the stream has no room or no data, the heap has
+ * no memory (then *objp is null), or the operation is unknown.
+ */
+VARO_UUID_API bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) VARO_UUID_NOEXCEPT;
+
+/*
+ * The same filter with the default heap 0. It has the shape of an ONC XDR
+ * filter, so it can be handed to xdr_free() and to generated code as
+ * (xdrproc_t)xdr_varo_uuid_t.
+ */
+VARO_UUID_API bool_t xdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp) VARO_UUID_NOEXCEPT;
+
+/*
+ * Deep copy of *src into a new 25-byte block from heap `heap`, stored in
+ * *dst. The text is copied up to its NUL (at most 24 characters) and the rest
+ * of the block is NUL-filled. An earlier value of *dst is overwritten, not
+ * released. A null *src gives a null *dst.
+ * Returns 1 on success; 0 when src or dst is null, or the heap has no memory
+ * (then *dst is null).
+ */
+VARO_UUID_API bool_t pxdr_clone_varo_uuid_t(const varo_uuid_t *src, varo_uuid_t *dst,
+                                            int heap) VARO_UUID_NOEXCEPT;
+
+/* Returns the wire size of *objp: 16, or -1 when objp or *objp is null. */
+VARO_UUID_API int xdr_length_of_encoded_varo_uuid_t(const varo_uuid_t *objp) VARO_UUID_NOEXCEPT;
+
+/*
+ * Encodes *objp into the caller's buffer `buf` of `size` bytes.
+ * Returns the number of bytes written, 16; or -1 when buf is null, size is
+ * below 16 (buf untouched), objp or *objp is null, or *objp is not an
+ * identifier text (nothing written).
+ */
+VARO_UUID_API int xdr_encode_varo_uuid_t(const varo_uuid_t *objp, char *buf,
+                                         int size) VARO_UUID_NOEXCEPT;
+
+/*
+ * Decodes one identifier from the first 16 of `size` bytes at `buf` into a
+ * new 25-byte block from heap 0, stored in *objp; release it with
+ * xdr_free_varo_uuid_t(). An earlier value of *objp is overwritten.
+ * Returns the number of bytes consumed, 16; or -1 when buf or objp is null,
+ * size is negative or below 16, or no memory (then *objp is null).
+ */
+VARO_UUID_API int xdr_decode_varo_uuid_t(const char *buf, int size,
+                                         varo_uuid_t *objp) VARO_UUID_NOEXCEPT;
+
+/*
+ * Gives a block from heap 0 back and sets *objp to null; a null objp or
+ * *objp is harmless. Blocks from another heap go back through
+ * pxdr_varo_uuid_t() in XDR_FREE mode with their own heap.
+ */
+VARO_UUID_API void xdr_free_varo_uuid_t(varo_uuid_t *objp) VARO_UUID_NOEXCEPT;
+
+#if defined(__cplusplus)
+}
+#endif
+
+#endif /* VARO_UUID_H */

@@ -1,0 +1,114 @@
+// XDR routines of varo_uuid_t: 16 raw bytes of fixed-length opaque data on
+// the wire, a 25-byte text block from the heap-handle allocator in memory.
+#include <cstring>
+
+#include "identifier.h"
+#include "platform/allocators.h"
+#include "platform/pxdr_opaque.h"
+#include "varo_uuid.h"
+
+namespace {
+
+bool_t encode(XDR *xdrs, const char *text, int heap) noexcept {
+    if (text == nullptr) return FALSE;
+    // Only a text that stands for exactly 16 bytes is sent: the staging
+    // area never goes out partly written or holding older bytes.
+    unsigned char staging[VARO_UUID_RAW_SIZE];
+    if (!varo::text_to_raw16(text, staging)) return FALSE;
+    return pxdr_opaque(xdrs, reinterpret_cast<char *>(staging), VARO_UUID_RAW_SIZE, heap) ? TRUE
+                                                                                        : FALSE;
+}
+
+bool_t decode(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
+    *objp = nullptr;
+    unsigned char staging[VARO_UUID_RAW_SIZE];
+    if (!pxdr_opaque(xdrs, reinterpret_cast<char *>(staging), VARO_UUID_RAW_SIZE, heap)) {
+        return FALSE;
+    }
+    auto *block = static_cast<char *>(zonheap_malloc(heap, VARO_UUID_TEXT_SIZE));
+    if (block == nullptr) return FALSE;
+    *objp = varo_uuid_from_bytes(staging, block);
+    return TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
+    if (xdrs == nullptr || objp == nullptr) return FALSE;
+    switch (xdrs->x_op) {
+        case XDR_ENCODE:
+            return encode(xdrs, *objp, heap);
+        case XDR_DECODE:
+            return decode(xdrs, objp, heap);
+        case XDR_FREE:
+            if (*objp != nullptr) zonheap_free(heap, *objp);
+            *objp = nullptr;
+            return TRUE;
+    }
+    return FALSE;
+}
+
+bool_t xdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp) noexcept {
+    return pxdr_varo_uuid_t(xdrs, objp, 0);
+}
+
+bool_t pxdr_clone_varo_uuid_t(const varo_uuid_t *src, varo_uuid_t *dst, int heap) noexcept {
+    if (src == nullptr || dst == nullptr) return FALSE;
+    // Read the source before *dst is written: they may be the same object.
+    const char *text = *src;
+    if (text == nullptr) {
+        *dst = nullptr;
+        return TRUE;
+    }
+    auto *block = static_cast<char *>(zonheap_malloc(heap, VARO_UUID_TEXT_SIZE));
+    *dst = block;
+    if (block == nullptr) return FALSE;
+    // Up to the NUL and at most 24 characters, so a short string is never
+    // read past its end; the rest of the block is NUL.
+    const std::size_t len = strnlen(text, VARO_UUID_TEXT_CHARS);
+    std::memcpy(block, text, len);
+    std::memset(block + len, 0, VARO_UUID_TEXT_SIZE - len);
+    return TRUE;
+}
+
+int xdr_length_of_encoded_varo_uuid_t(const varo_uuid_t *objp) noexcept {
+    return objp != nullptr && *objp != nullptr ? VARO_UUID_RAW_SIZE : -1;
+}
+
+int xdr_encode_varo_uuid_t(const varo_uuid_t *objp, char *buf, int size) noexcept {
+    if (buf == nullptr || size < VARO_UUID_RAW_SIZE) return -1;
+    XDR xdrs;
+    xdrmem_create(&xdrs, buf, static_cast<u_int>(size), XDR_ENCODE);
+    int result = -1;
+    if (pxdr_varo_uuid_t(&xdrs, const_cast<varo_uuid_t *>(objp), 0)) {
+        result = static_cast<int>(XDR_GETPOS(&xdrs));
+    }
+    XDR_DESTROY(&xdrs);
+    return result;
+}
+
+int xdr_decode_varo_uuid_t(const char *buf, int size, varo_uuid_t *objp) noexcept {
+    if (objp == nullptr) return -1;
+    // libtirpc takes the size as unsigned: a negative one would read as a
+    // huge buffer.
+    if (buf == nullptr || size < 0) {
+        *objp = nullptr;
+        return -1;
+    }
+    XDR xdrs;
+    // A decode stream only reads from the buffer.
+    xdrmem_create(&xdrs, const_cast<char *>(buf), static_cast<u_int>(size), XDR_DECODE);
+    int result = -1;
+    if (xdr_varo_uuid_t(&xdrs, objp)) result = static_cast<int>(XDR_GETPOS(&xdrs));
+    XDR_DESTROY(&xdrs);
+    return result;
+}
+
+void xdr_free_varo_uuid_t(varo_uuid_t *objp) noexcept {
+    if (objp == nullptr) return;
+    xdr_free(reinterpret_cast<xdrproc_t>(xdr_varo_uuid_t), objp);
+}
+
+}  // extern "C"
