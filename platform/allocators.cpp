@@ -20,6 +20,9 @@ struct alignas(16) Header {
 };
 
 std::atomic<unsigned long> g_misuses{0};
+#if defined(VARO_UUID_FAULT_INJECTION)
+std::atomic<long> g_live{0};
+#endif
 
 void *tagged_malloc(std::uint32_t tag, int heap, std::size_t size) noexcept {
     if (size > SIZE_MAX - sizeof(Header)) return nullptr;
@@ -27,6 +30,9 @@ void *tagged_malloc(std::uint32_t tag, int heap, std::size_t size) noexcept {
     if (h == nullptr) return nullptr;
     h->tag = tag;
     h->heap = heap;
+#if defined(VARO_UUID_FAULT_INJECTION)
+    g_live.fetch_add(1, std::memory_order_relaxed);
+#endif
     return h + 1;
 }
 
@@ -39,6 +45,9 @@ void tagged_free(std::uint32_t tag, int heap, void *block) noexcept {
     }
     h->tag = kReleasedTag;
     std::free(h);
+#if defined(VARO_UUID_FAULT_INJECTION)
+    g_live.fetch_sub(1, std::memory_order_relaxed);
+#endif
 }
 
 }  // namespace
@@ -65,5 +74,9 @@ void zonheap_free(int heap, void *block) noexcept { tagged_free(kZonheapTag, hea
 namespace varo::platform {
 
 unsigned long allocator_misuses() noexcept { return g_misuses.load(); }
+
+#if defined(VARO_UUID_FAULT_INJECTION)
+long allocator_live_blocks() noexcept { return g_live.load(); }
+#endif
 
 }  // namespace varo::platform

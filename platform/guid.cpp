@@ -51,6 +51,10 @@ pthread_once_t g_once = PTHREAD_ONCE_INIT;
 pthread_key_t g_key;
 bool g_key_ok = false;
 
+#if defined(VARO_UUID_FAULT_INJECTION)
+std::atomic<long> g_live_pools{0};
+#endif
+
 // initial-exec: one load from the thread pointer on the hot path.
 __attribute__((tls_model("initial-exec"))) thread_local Pool *t_pool = nullptr;
 // Set once this thread could not get a page, so it stops trying.
@@ -79,6 +83,9 @@ void release_pool(void *pool) noexcept {
     // Runs in the exiting thread, so t_pool is that thread's own.
     t_pool = nullptr;
     munmap(pool, kPageSize);
+#if defined(VARO_UUID_FAULT_INJECTION)
+    g_live_pools.fetch_sub(1, std::memory_order_relaxed);
+#endif
 }
 
 void after_fork_in_child() noexcept { g_fork_epoch.fetch_add(1, std::memory_order_relaxed); }
@@ -102,6 +109,9 @@ Pool *new_pool() noexcept {
         munmap(page, kPageSize);
         return nullptr;
     }
+#if defined(VARO_UUID_FAULT_INJECTION)
+    g_live_pools.fetch_add(1, std::memory_order_relaxed);
+#endif
     return static_cast<Pool *>(page);
 }
 
@@ -131,6 +141,10 @@ bool draw(std::uint8_t *out) noexcept {
 }
 
 }  // namespace
+
+#if defined(VARO_UUID_FAULT_INJECTION)
+long varo::platform::guid_live_pools() noexcept { return g_live_pools.load(); }
+#endif
 
 extern "C" HRESULT CoCreateGuid(GUID *guid) noexcept {
     if (varo::fault::should_fail(varo::fault::Site::guid)) return E_FAIL;

@@ -27,4 +27,11 @@ HRESULT CoCreateGuid(GUID *guid) noexcept;
 
 }  // extern "C"
 
+#if defined(VARO_UUID_FAULT_INJECTION)
+namespace varo::platform {
+// Test builds only: per-thread pools currently mapped.
+long guid_live_pools() noexcept;
+}  // namespace varo::platform
+#endif
+
 #endif  // VARO_UUID_PLATFORM_GUID_H

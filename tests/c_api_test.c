@@ -1,0 +1,52 @@
+/* The exported interface from plain C99, against the shipped library. */
+#include <stdio.h>
+#include <string.h>
+
+#include "varo_uuid.h"
+
+static int failures = 0;
+
+#define CHECK(cond)                                                   \
+    do {                                                              \
+        if (!(cond)) {                                                \
+            fprintf(stderr, "%s:%d: CHECK(%s)\n", __FILE__, __LINE__, #cond); \
+            ++failures;                                               \
+        }                                                             \
+    } while (0)
+
+int main(void) {
+    char *made = varo_uuid_generate_alloc();
+    CHECK(made != NULL && strlen(made) == VARO_UUID_TEXT_CHARS);
+    CHECK(strcmp(made + 22, "==") == 0);
+
+    char buf[VARO_UUID_TEXT_SIZE];
+    CHECK(varo_uuid_generate_on_buf(buf) == 0);
+    CHECK(varo_uuid_generate_on_buf(NULL) == -1);
+    CHECK(varo_uuid_compare(made, made) == 1);
+    CHECK(varo_uuid_compare(made, buf) == 0);
+    CHECK(varo_uuid_compare(NULL, buf) == -1);
+
+    /* Through the wire and back. */
+    char wire[VARO_UUID_RAW_SIZE];
+    varo_uuid_t back = NULL;
+    CHECK(xdr_length_of_encoded_varo_uuid_t(&made) == VARO_UUID_RAW_SIZE);
+    CHECK(xdr_encode_varo_uuid_t(&made, wire, sizeof wire) == VARO_UUID_RAW_SIZE);
+    CHECK(xdr_decode_varo_uuid_t(wire, sizeof wire, &back) == VARO_UUID_RAW_SIZE);
+    CHECK(varo_uuid_compare(back, made) == 1);
+
+    /* As a generic filter, with a clone in another heap. */
+    varo_uuid_t copy = NULL;
+    CHECK(pxdr_clone_varo_uuid_t(&back, &copy, 7) == 1);
+    CHECK(varo_uuid_compare(copy, made) == 1);
+    XDR freeing;
+    freeing.x_op = XDR_FREE;
+    CHECK(pxdr_varo_uuid_t(&freeing, &copy, 7) == 1 && copy == NULL);
+    xdr_free((xdrproc_t)xdr_varo_uuid_t, (char *)&back);
+    CHECK(back == NULL);
+    xdr_free_varo_uuid_t(&back);
+
+    varo_uuid_generate_free(made);
+    varo_uuid_generate_free(NULL);
+    if (failures == 0) puts("c_api_test: all checks passed");
+    return failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,281 @@
+// The C++ layer varo_uuid.hpp against the shipped library: ownership and
+// release by origin, equality and hashing, text access, encode and decode.
+#include <gtest/gtest.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "varo_uuid.hpp"
+
+namespace {
+
+using varo::uuid;
+using varo::uuid_bytes;
+using varo::uuid_errc;
+
+static_assert(!std::is_copy_constructible_v<uuid> && !std::is_copy_assignable_v<uuid>);
+static_assert(std::is_nothrow_move_constructible_v<uuid> && std::is_nothrow_move_assignable_v<uuid>);
+static_assert(std::is_nothrow_swappable_v<uuid>);
+
+uuid make() {
+    auto r = uuid::generate();
+    EXPECT_TRUE(r);
+    return std::move(r.value);
+}
+
+bool well_formed(std::string_view t) {
+    return t.size() == VARO_UUID_TEXT_CHARS && t.substr(22) == "==" &&
+           std::all_of(t.begin(), t.begin() + 22, [](char c) {
+               return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '+' || c == '_';
+           }) &&
+           std::string_view("AQgw").find(t[21]) != std::string_view::npos;
+}
+
+// Every way to come by an owner: generated, decoded or cloned into a heap.
+enum class Source { generated, decoded, cloned };
+struct Origin {
+    Source source;
+    int heap;
+};
+constexpr Origin kOrigins[] = {{Source::generated, 0}, {Source::decoded, 0}, {Source::decoded, 7},
+                               {Source::cloned, 0},    {Source::cloned, 3},  {Source::cloned, 15}};
+
+uuid make_from(Origin o) {
+    uuid g = make();
+    if (o.source == Source::generated) return g;
+    auto r = o.source == Source::decoded ? uuid::decode(g.encode().value, o.heap) : g.clone(o.heap);
+    EXPECT_TRUE(r) << static_cast<int>(r.error);
+    EXPECT_EQ(r.value, g);
+    return std::move(r.value);
+}
+
+TEST(CppLayer, GeneratedTextsAreWellFormedAndNulTerminated) {
+    for (int i = 0; i < 100; ++i) {
+        uuid id = make();
+        ASSERT_TRUE(id);
+        EXPECT_TRUE(well_formed(id.text())) << id.text();
+        EXPECT_EQ(id.c_str(), id.text().data());
+        EXPECT_EQ(id.c_str()[VARO_UUID_TEXT_CHARS], '\0');
+    }
+}
+
+TEST(CppLayer, EveryOriginHoldsTheSameText) {
+    for (Origin o : kOrigins) {
+        uuid id = make_from(o);
+        EXPECT_TRUE(well_formed(id.text())) << id.text();
+    }
+}
+
+TEST(CppLayer, MovesTransferOwnershipAndLeaveTheSourceEmpty) {
+    uuid a = make();
+    const std::string_view text = a.text();
+    const char *block = a.c_str();
+
+    uuid b(std::move(a));
+    EXPECT_TRUE(a.empty());
+    EXPECT_EQ(a.c_str(), nullptr);
+    EXPECT_EQ(b.c_str(), block);
+
+    // Assigning over a held text releases it (a leak here shows under ASan).
+    uuid c = make_from({Source::cloned, 3});
+    c = std::move(b);
+    EXPECT_TRUE(b.empty());
+    EXPECT_EQ(c.c_str(), block);
+    EXPECT_EQ(c, text);
+
+    uuid &alias = c;
+    c = std::move(alias);
+    EXPECT_EQ(c.c_str(), block);
+
+    c.reset();
+    EXPECT_TRUE(c.empty());
+    c.reset();
+    c = uuid{};
+    EXPECT_TRUE(c.empty());
+
+    // Reallocation of a vector moves the owners.
+    std::vector<uuid> ids;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 64; ++i) {
+        ids.push_back(make_from(kOrigins[i % std::size(kOrigins)]));
+        texts.emplace_back(ids.back().text());
+    }
+    for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(ids[i], texts[i]);
+}
+
+TEST(CppLayer, SwapExchangesTextsWithTheirOrigins) {
+    uuid a = make_from({Source::decoded, 7});
+    uuid b = make();
+    const std::string ta(a.text()), tb(b.text());
+    swap(a, b);
+    EXPECT_EQ(a, tb);
+    EXPECT_EQ(b, ta);
+    // Both die here, each into its own allocator.
+}
+
+// A release into the wrong allocator keeps the block, so releasing through
+// the owner must not let the heap grow. (ASan and valgrind, which replace
+// malloc, see such a block as a leak instead.)
+TEST(CppLayer, EachOriginGoesBackToItsAllocator) {
+    for (Origin o : kOrigins) {
+        for (int i = 0; i < 100; ++i) make_from(o);  // warm the allocator up
+        const std::size_t before = mallinfo2().uordblks;
+        for (int i = 0; i < 10000; ++i) {
+            uuid id = make_from(o);
+            uuid moved = std::move(id);
+        }
+        const std::size_t after = mallinfo2().uordblks;
+        EXPECT_LT(after, before + 4096)
+            << "source " << static_cast<int>(o.source) << " heap " << o.heap;
+    }
+}
+
+TEST(CppLayer, EqualityAndHashFollowTheText) {
+    constexpr std::size_t kIds = 5000;
+    std::unordered_set<uuid> set;
+    for (std::size_t i = 0; i < kIds; ++i) {
+        uuid id = make();
+        EXPECT_EQ(std::hash<uuid>{}(id), std::hash<std::string_view>{}(id.text()));
+        EXPECT_TRUE(set.insert(std::move(id)).second);
+    }
+    EXPECT_EQ(set.size(), kIds);
+
+    // A copy from another heap is equal, hashes the same and is found.
+    for (const uuid &id : set) {
+        for (Origin o : {Origin{Source::decoded, 3}, Origin{Source::cloned, 15}}) {
+            auto copy = o.source == Source::decoded ? uuid::decode(id.encode().value, o.heap)
+                                                    : id.clone(o.heap);
+            ASSERT_TRUE(copy);
+            EXPECT_NE(copy.value.c_str(), id.c_str());
+            EXPECT_EQ(copy.value, id);
+            EXPECT_EQ(std::hash<uuid>{}(copy.value), std::hash<uuid>{}(id));
+            EXPECT_NE(set.find(copy.value), set.end());
+        }
+    }
+
+    uuid a = make(), b = make();
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, uuid{});
+    EXPECT_EQ(uuid{}, uuid{});
+    EXPECT_EQ(uuid{}, "");
+    EXPECT_NE(a, a.text().substr(0, 23));
+}
+
+// Known vectors: ascending bytes, all ones, all zeros.
+struct Vector {
+    std::array<unsigned char, 16> raw;
+    std::string_view text;
+};
+const Vector kVectors[] = {
+    {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}, "AAECAwQFBgcICQoLDA0ODw=="},
+    {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+      0xff},
+     "_____________________w=="},
+    {{}, "AAAAAAAAAAAAAAAAAAAAAA=="},
+};
+
+TEST(CppLayer, KnownVectorsDecodeAndEncode) {
+    for (const Vector &v : kVectors) {
+        const auto raw = std::as_bytes(std::span(v.raw));
+        for (int heap : {0, 3}) {
+            auto id = uuid::decode(raw, heap);
+            ASSERT_TRUE(id);
+            EXPECT_EQ(id.value.text(), v.text);
+            auto back = id.value.encode();
+            ASSERT_TRUE(back);
+            EXPECT_TRUE(std::equal(back.value.begin(), back.value.end(), raw.begin(), raw.end()));
+        }
+    }
+}
+
+TEST(CppLayer, RoundTripsThroughTheRawBytes) {
+    std::mt19937 rng(20240611);
+    for (int i = 0; i < 1000; ++i) {
+        // Text -> bytes -> text, from a generated identifier.
+        uuid id = make();
+        auto raw = id.encode();
+        ASSERT_TRUE(raw);
+        auto again = uuid::decode(raw.value, i % 16);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again.value, id);
+
+        // Bytes -> text -> bytes, from random bytes, read from an exact-size
+        // heap buffer behind a longer one's first 16 bytes.
+        auto buf = std::make_unique<std::byte[]>(16 + i % 5);
+        for (int k = 0; k < 16 + i % 5; ++k) buf[k] = static_cast<std::byte>(rng());
+        auto decoded = uuid::decode({buf.get(), static_cast<std::size_t>(16 + i % 5)});
+        ASSERT_TRUE(decoded);
+        EXPECT_TRUE(well_formed(decoded.value.text()));
+        auto encoded = decoded.value.encode();
+        ASSERT_TRUE(encoded);
+        EXPECT_TRUE(std::equal(encoded.value.begin(), encoded.value.end(), buf.get()));
+    }
+}
+
+TEST(CppLayer, FailuresGiveAnEmptyValueAndTheirError) {
+    // Fewer than 16 bytes, each in a heap buffer of exactly that size.
+    for (std::size_t n = 0; n < VARO_UUID_RAW_SIZE; ++n) {
+        auto buf = std::make_unique<std::byte[]>(n == 0 ? 1 : n);
+        auto r = uuid::decode({buf.get(), n});
+        EXPECT_FALSE(r);
+        EXPECT_EQ(r.error, uuid_errc::short_input) << n;
+        EXPECT_TRUE(r.value.empty());
+    }
+    EXPECT_EQ(uuid::decode({}).error, uuid_errc::short_input);
+
+    // Handles that name no heap.
+    const uuid_bytes raw{};
+    uuid id = make();
+    for (int heap : {-1, 16, 1000}) {
+        auto d = uuid::decode(raw, heap);
+        EXPECT_EQ(d.error, uuid_errc::no_memory) << heap;
+        EXPECT_TRUE(d.value.empty());
+        auto c = id.clone(heap);
+        EXPECT_EQ(c.error, uuid_errc::no_memory) << heap;
+        EXPECT_TRUE(c.value.empty());
+    }
+
+    // An empty owner has no text, no bytes and no copy.
+    const uuid none;
+    EXPECT_TRUE(none.empty());
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.c_str(), nullptr);
+    EXPECT_TRUE(none.text().empty());
+    auto e = none.encode();
+    EXPECT_EQ(e.error, uuid_errc::empty);
+    EXPECT_EQ(e.value, uuid_bytes{});
+    EXPECT_EQ(none.clone(3).error, uuid_errc::empty);
+
+    EXPECT_TRUE(uuid::generate());
+    EXPECT_EQ(uuid::generate().error, uuid_errc::ok);
+}
+
+TEST(CppLayer, CloneIntoHeap3OutlivesItsSource) {
+    auto copy = [] {
+        uuid original = make();
+        auto c = original.clone(3);
+        EXPECT_TRUE(c);
+        EXPECT_EQ(c.value, original);
+        EXPECT_NE(c.value.c_str(), original.c_str());
+        return std::move(c.value);
+    }();
+    EXPECT_TRUE(well_formed(copy.text()));
+    auto again = copy.clone(3);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again.value, copy);
+    copy.reset();
+    EXPECT_TRUE(well_formed(again.value.text()));
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// Every failure path of the platform services: the GUID service, the kernel
+// source behind it, the general and heap-handle allocators and malloc().
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "base64.h"
+#include "identifier.h"
+#include "platform/allocators.h"
+#include "platform/fault.h"
+#include "varo_uuid.h"
+
+namespace {
+
+using varo::fault::Site;
+
+class Faults : public ::testing::Test {
+protected:
+    void SetUp() override { live_ = varo::platform::allocator_live_blocks(); }
+    void TearDown() override {
+        varo::fault::disarm_all();
+        EXPECT_EQ(varo::platform::allocator_live_blocks(), live_) << "a block was not given back";
+    }
+    long live_ = 0;
+};
+
+TEST_F(Faults, GenerationFailsCleanly) {
+    for (Site site : {Site::guid, Site::kel_malloc}) {
+        varo::fault::arm(site);
+        EXPECT_EQ(varo_uuid_generate_alloc(), nullptr);
+    }
+    char buf[VARO_UUID_TEXT_SIZE];
+    std::memset(buf, 'x', sizeof buf);
+    varo::fault::arm(Site::guid);
+    EXPECT_EQ(varo_uuid_generate_on_buf(buf), -1);
+    varo::fault::arm(Site::guid);
+    EXPECT_EQ(varo_uuid_generate_to_buf(buf), -1);
+    EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+    // The service recovers once the fault is gone.
+    char *id = varo_uuid_generate_alloc();
+    EXPECT_NE(id, nullptr);
+    varo_uuid_generate_free(id);
+}
+
+// A thread starts with an empty batch, so its first identifier needs the
+// kernel source: when that read fails, so does generation.
+TEST_F(Faults, KernelSourceFailureReachesTheCaller) {
+    varo::fault::arm(Site::entropy, 0, 1000);
+    int on_buf = 0;
+    char *alloc = reinterpret_cast<char *>(0x1);
+    std::thread([&] {
+        char buf[VARO_UUID_TEXT_SIZE];
+        on_buf = varo_uuid_generate_on_buf(buf);
+        alloc = varo_uuid_generate_alloc();
+    }).join();
+    EXPECT_EQ(on_buf, -1);
+    EXPECT_EQ(alloc, nullptr);
+}
+
+TEST_F(Faults, DecodeAndCloneWithoutMemoryLeaveANullIdentifier) {
+    const char raw[16] = {};
+    varo::fault::arm(Site::zonheap_malloc);
+    varo_uuid_t got = reinterpret_cast<varo_uuid_t>(0x1);
+    EXPECT_EQ(xdr_decode_varo_uuid_t(raw, 16, &got), -1);
+    EXPECT_EQ(got, nullptr);
+
+    varo_uuid_t src = const_cast<char *>("AAAAAAAAAAAAAAAAAAAAAA==");
+    varo_uuid_t dst = reinterpret_cast<varo_uuid_t>(0x1);
+    varo::fault::arm(Site::zonheap_malloc);
+    EXPECT_FALSE(pxdr_clone_varo_uuid_t(&src, &dst, 4));
+    EXPECT_EQ(dst, nullptr);
+}
+
+TEST_F(Faults, CodecWithoutMemoryReturnsNullWithTheLengthStored) {
+    int len = -1;
+    varo::fault::arm(Site::runtime_malloc);
+    EXPECT_EQ(base64_encode_upper(reinterpret_cast<const unsigned char *>("abcd"), 4, nullptr, &len),
+              nullptr);
+    EXPECT_EQ(len, 8);
+    len = -1;
+    varo::fault::arm(Site::runtime_malloc);
+    EXPECT_EQ(base64_decode_len("QUJDRA==", 0, nullptr, &len), nullptr);
+    EXPECT_EQ(len, 4);
+    // With a caller's area nothing is allocated, so nothing can fail.
+    unsigned char area[4];
+    varo::fault::arm(Site::runtime_malloc);
+    EXPECT_EQ(base64_decode_len("QUJDRA==", 0, area, &len), area);
+}
+
+}  // namespace
