@@ -1,0 +1,193 @@
+#!/usr/bin/env python3
+"""Prints the benchmark targets as a table from Google Benchmark JSON files.
+
+    report.py [--strict] [--machine FILE] RESULT.json...
+
+Every figure is the median of the repetitions (run the programs with
+--benchmark_repetitions=N --benchmark_report_aggregates_only=true). A time
+is CPU time per call, a throughput is taken by CPU time, except the thread
+rows, which are items per wall-clock second summed over the threads.
+Each ratio compares two benchmarks of the same run. With --strict the exit
+status is 1 when a target is missed or a benchmark is missing.
+Python 3 standard library only.
+"""
+import json
+import sys
+
+NS_PER = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+def load(paths):
+    """Median entries by run name, from every file."""
+    medians = {}
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            data = json.load(f)
+        for b in data.get("benchmarks", []):
+            if b.get("run_type") == "aggregate" and b.get("aggregate_name") == "median":
+                medians[b["run_name"]] = b
+            elif b.get("error_occurred"):
+                print(f"error in {b.get('name')}: {b.get('error_message')}", file=sys.stderr)
+    return medians
+
+
+class Figures:
+    def __init__(self, medians):
+        self.m = medians
+
+    def get(self, name):
+        return self.m.get(name)
+
+    def cpu_ns(self, name):
+        b = self.get(name)
+        return None if b is None else b["cpu_time"] * NS_PER[b.get("time_unit", "ns")]
+
+    def rate(self, name, key):
+        b = self.get(name)
+        return None if b is None else b.get(key)
+
+
+def fmt_ns(v):
+    return "n/a" if v is None else f"{v:,.1f} ns"
+
+
+def fmt_items(v):
+    return "n/a" if v is None else f"{v / 1e6:,.2f} M/s"
+
+
+def fmt_bytes(v):
+    return "n/a" if v is None else f"{v / 2**30:,.2f} GiB/s"
+
+
+def ratio(a, b):
+    return None if a is None or b is None or b == 0 else a / b
+
+
+def main(argv):
+    strict = False
+    machine = None
+    paths = []
+    it = iter(argv)
+    for arg in it:
+        if arg == "--strict":
+            strict = True
+        elif arg == "--machine":
+            machine = next(it)
+        else:
+            paths.append(arg)
+    if not paths:
+        print(__doc__, file=sys.stderr)
+        return 2
+
+    f = Figures(load(paths))
+    rows = []  # (check, ours, peer, ratio, target text, passed or None)
+
+    def time_row(check, ours, peer, limit, target, goal=None):
+        a, b = f.cpu_ns(ours), f.cpu_ns(peer)
+        r = ratio(a, b)
+        passed = None if r is None else (r < limit if target.startswith("<") and not
+                                         target.startswith("<=") else r <= limit)
+        text = target + (f" (goal {goal})" if goal else "")
+        rows.append((check, fmt_ns(a), fmt_ns(b), r, text, passed))
+
+    def rate_row(check, ours, peer, key, fmt, limit, target):
+        a, b = f.rate(ours, key), f.rate(peer, key)
+        r = ratio(a, b)
+        passed = None if (r is None or limit is None) else r >= limit
+        rows.append((check, fmt(a), fmt(b), r, target, passed))
+
+    time_row("generate_on_buf / getrandom(16)", "generate/on_buf", "generate/getrandom16",
+             1 / 6, "<= 1/6 = 0.167", "1/10")
+    time_row("generate_on_buf / libuuid generate+unparse", "generate/on_buf",
+             "generate/libuuid_random_unparse", 1 / 30, "<= 1/30 = 0.033")
+    rate_row("generation 2 threads / 1 thread (items/s)",
+             "threads/on_buf/real_time/threads:2", "threads/on_buf/real_time/threads:1",
+             "items_per_second", fmt_items, 1.8, ">= 1.8")
+    time_row("xdr_encode / bare libtirpc", "xdr_encode/ours", "xdr_encode/bare", 2, "<= 2")
+    time_row("xdr_decode+free / bare libtirpc+malloc/free", "xdr_decode/ours_free",
+             "xdr_decode/bare_malloc_free", 2, "<= 2")
+    rate_row("encode 1 MiB std / EVP_EncodeBlock (bytes/s)", "encode_1MiB/ours_std",
+             "encode_1MiB/openssl", "bytes_per_second", fmt_bytes, 1.5, ">= 1.5")
+    rate_row("decode 1 MiB std / EVP_DecodeBlock (bytes/s)", "decode_1MiB/ours_std",
+             "decode_1MiB/openssl", "bytes_per_second", fmt_bytes, 1.5, ">= 1.5")
+    time_row("from_bytes / EVP_EncodeBlock(16)", "from_bytes/ours", "from_bytes/openssl", 1,
+             "< 1")
+    time_row("to_bytes / EVP_DecodeBlock(24)", "to_bytes/ours", "to_bytes/openssl", 1, "< 1")
+
+    info = []  # the same layout, no target
+
+    def info_time(check, ours, peer):
+        a, b = f.cpu_ns(ours), f.cpu_ns(peer)
+        info.append((check, fmt_ns(a), fmt_ns(b), ratio(a, b), "", None))
+
+    def info_rate(check, ours, peer, key, fmt):
+        a, b = f.rate(ours, key), f.rate(peer, key)
+        info.append((check, fmt(a), fmt(b), ratio(a, b), "", None))
+
+    info_time("generate_alloc+free / generate_on_buf", "generate/alloc_free", "generate/on_buf")
+    info_time("getrandom(16) / libuuid generate+unparse", "generate/getrandom16",
+              "generate/libuuid_random_unparse")
+    info_rate("getrandom(16) 2 threads / 1 thread (items/s)",
+              "threads/getrandom16/real_time/threads:2",
+              "threads/getrandom16/real_time/threads:1", "items_per_second", fmt_items)
+    info_rate("arithmetic loop 2 threads / 1 thread (items/s)",
+              "threads/spin64/real_time/threads:2", "threads/spin64/real_time/threads:1",
+              "items_per_second", fmt_items)
+    gen2 = ratio(f.rate("threads/on_buf/real_time/threads:2", "items_per_second"),
+                 f.rate("threads/on_buf/real_time/threads:1", "items_per_second"))
+    spin2 = ratio(f.rate("threads/spin64/real_time/threads:2", "items_per_second"),
+                  f.rate("threads/spin64/real_time/threads:1", "items_per_second"))
+    info.append(("generation scaling / arithmetic loop scaling", "", "", ratio(gen2, spin2), "",
+                 None))
+    for alphabet in ("pathsafe", "upper"):
+        info_rate(f"encode 1 MiB {alphabet} / EVP_EncodeBlock (bytes/s)",
+                  f"encode_1MiB/ours_{alphabet}", "encode_1MiB/openssl", "bytes_per_second",
+                  fmt_bytes)
+        info_rate(f"decode 1 MiB {alphabet} / EVP_DecodeBlock (bytes/s)",
+                  f"decode_1MiB/ours_{alphabet}", "decode_1MiB/openssl", "bytes_per_second",
+                  fmt_bytes)
+
+    if machine:
+        with open(machine, encoding="utf-8") as mf:
+            print(mf.read().rstrip())
+        print()
+
+    header = ("check", "ours", "peer", "ratio", "target", "result")
+    width = [max(len(header[i]), *(len(str(r[i])) for r in rows + info)) for i in (0, 1, 2)]
+    width += [7, max(len("target"), *(len(r[4]) for r in rows)), 6]
+
+    def line(cells):
+        return "  ".join(
+            str(c).ljust(width[i]) if i in (0, 4, 5) else str(c).rjust(width[i])
+            for i, c in enumerate(cells)).rstrip()
+
+    def cells(r):
+        check, a, b, q, target, passed = r
+        result = "" if not target else ("n/a" if passed is None else
+                                        ("pass" if passed else "FAIL"))
+        return (check, a, b, "n/a" if q is None else f"{q:.3f}", target, result)
+
+    print(line(header))
+    print(line(tuple("-" * w for w in width)))
+    for r in rows:
+        print(line(cells(r)))
+    print()
+    print("For information:")
+    for r in info:
+        print(line(cells(r)))
+
+    missed = [r[0] for r in rows if r[5] is not True]
+    print()
+    print(f"{len(rows) - len(missed)} of {len(rows)} targets met" +
+          (": missed " + "; ".join(missed) if missed else ""))
+    if spin2 is not None and spin2 < 1.8:
+        print(f"Note: a pure arithmetic loop scaled only {spin2:.2f}x from 1 to 2 threads, so "
+              "this machine did not have two free cores during the run; the 2-thread target "
+              "is not conclusive here. Rerun on a quiet machine.")
+    print("Times are CPU time per call; throughputs by CPU time, except the thread rows "
+          "(wall-clock items/s summed over the threads). Medians of the repetitions.")
+    return 1 if strict and missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
