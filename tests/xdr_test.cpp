@@ -166,7 +166,7 @@ TEST_F(Xdr, FilterRefusals) {
     EXPECT_FALSE(xdr_varo_uuid_t(&enc.xdrs, &none));
     EXPECT_EQ(enc.pos(), 0u);
     varo_uuid_t id = const_cast<char *>(kText);
-    enc.xdrs.x_op = static_cast<xdr_op>(7);  // no such operation
+    enc.xdrs.x_op = static_cast<xdr_op>(3);  // no such operation
     EXPECT_FALSE(xdr_varo_uuid_t(&enc.xdrs, &id));
     Stream dec(kRaw, XDR_DECODE);
     varo_uuid_t got = nullptr;

@@ -14,6 +14,10 @@
 
 #include "platform/runtime_alloc.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 extern "C" {
 constexpr char BASE64_ALPHABET_STD[65] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -247,12 +251,81 @@ bool decode_fast(const char *text, std::size_t n, unsigned char *out,
     return true;
 }
 
+#if defined(__x86_64__)
+#define VARO_AVX2 __attribute__((target("avx2"), always_inline))
+
+// Stores the low 12 bytes of x.
+VARO_AVX2 inline void store12(unsigned char *p, __m128i x) noexcept {
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(p), x);
+    const int last = _mm_extract_epi32(x, 2);
+    std::memcpy(p + 8, &last, 4);
+}
+
+// 0xFF in each byte of c from lo to hi, else 0.
+VARO_AVX2 inline __m256i in_range(__m256i c, char lo, char hi) noexcept {
+    return _mm256_and_si256(_mm256_cmpgt_epi8(c, _mm256_set1_epi8(static_cast<char>(lo - 1))),
+                            _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(hi + 1)), c));
+}
+
+// `add` in each byte where mask is set, else 0.
+VARO_AVX2 inline __m256i offset(__m256i mask, int add) noexcept {
+    return _mm256_and_si256(mask, _mm256_set1_epi8(static_cast<char>(add)));
+}
+
+// Decodes 32 characters a step while all of them are letters, digits or
+// the alphabet's positions 62 and 63, which is what base64_class_mixed
+// accepts. Stops before the first step that holds anything else, so the
+// scalar code decides what a bad group writes. Returns characters consumed.
+__attribute__((target("avx2"))) std::size_t decode_mixed_avx2(const unsigned char *s,
+                                                               std::size_t n, unsigned char *out,
+                                                               char c62, char c63) noexcept {
+    // Each 32-bit lane ends as the group's 24 bits; pick its three bytes,
+    // most significant first.
+    const __m256i order = _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1,
+                                           2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+    std::size_t done = 0;
+    for (; n - done >= 32; done += 32, out += 24) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + done));
+        const __m256i upper = in_range(c, 'A', 'Z');
+        const __m256i lower = in_range(c, 'a', 'z');
+        const __m256i digit = in_range(c, '0', '9');
+        const __m256i is62 = _mm256_cmpeq_epi8(c, _mm256_set1_epi8(c62));
+        const __m256i is63 = _mm256_cmpeq_epi8(c, _mm256_set1_epi8(c63));
+        const __m256i valid = _mm256_or_si256(_mm256_or_si256(upper, lower),
+                                              _mm256_or_si256(digit, _mm256_or_si256(is62, is63)));
+        if (_mm256_movemask_epi8(valid) != -1) break;
+        const __m256i add = _mm256_or_si256(
+            _mm256_or_si256(offset(upper, -'A'), offset(lower, 26 - 'a')),
+            _mm256_or_si256(offset(digit, 52 - '0'),
+                            _mm256_or_si256(offset(is62, 62 - c62), offset(is63, 63 - c63))));
+        const __m256i v = _mm256_add_epi8(c, add);
+        // Pairs of six bits into twelve, pairs of twelve into twenty-four.
+        const __m256i v12 = _mm256_maddubs_epi16(v, _mm256_set1_epi32(0x01400140));
+        const __m256i v24 = _mm256_madd_epi16(v12, _mm256_set1_epi32(0x00011000));
+        const __m256i bytes = _mm256_shuffle_epi8(v24, order);
+        store12(out, _mm256_castsi256_si128(bytes));
+        store12(out + 12, _mm256_extracti128_si256(bytes, 1));
+    }
+    return done;
+}
+
+bool has_avx2() noexcept { return __builtin_cpu_supports("avx2"); }
+#endif
+
 bool decode_any(const char *text, std::size_t n, unsigned char *out, const char *alphabet,
                 base64_classifier classify) noexcept {
-    if (const DecodeTable *t = decode_table_for(alphabet, classify)) {
-        return decode_fast(text, n, out, *t);
+    const DecodeTable *t = decode_table_for(alphabet, classify);
+    if (t == nullptr) return decode_plain(text, n, out, alphabet, classify);
+#if defined(__x86_64__)
+    if (classify == base64_class_mixed && n >= 32 && has_avx2()) {
+        const std::size_t done = decode_mixed_avx2(reinterpret_cast<const unsigned char *>(text),
+                                                   n, out, alphabet[62], alphabet[63]);
+        text += done;
+        n -= done;
+        out += done / 4 * 3;
     }
-    return decode_plain(text, n, out, alphabet, classify);
+#endif
+    return decode_fast(text, n, out, *t);
 }
 
 }  // namespace
