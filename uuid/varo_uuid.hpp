@@ -1,0 +1,198 @@
+// varo_uuid.hpp: a header-only C++20 layer over the C functions of
+// varo_uuid.h. It adds no exported symbol; link varo_uuid as for C.
+//
+// varo::uuid owns one identifier text and gives it back, when it dies, to
+// the allocator that made it: a generated text through
+// varo_uuid_generate_free(), a decoded or cloned one through
+// pxdr_varo_uuid_t() in XDR_FREE mode with the heap it came from. The owner
+// keeps its origin to itself and cannot be copied, so a block can neither be
+// released twice nor be released into the wrong allocator.
+//
+// Errors: no function here throws; all of them are noexcept, so the layer
+// works with -fno-exceptions. A call that can fail returns a
+// varo::uuid_result<T>: the value and a varo::uuid_errc that says what went
+// wrong. On failure the value is empty (an empty owner, or zero bytes).
+#ifndef VARO_UUID_HPP
+#define VARO_UUID_HPP
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "varo_uuid.h"
+
+namespace varo {
+
+// Why a call failed.
+enum class uuid_errc : unsigned char {
+    ok = 0,           // no failure
+    generate_failed,  // generate(): no memory, or no fresh identifier could be had
+    no_memory,        // decode(), clone(): the heap has no memory, or the handle names no heap
+    short_input,      // decode(): fewer than 16 bytes given
+    empty,            // encode(), clone(): the owner holds no identifier
+    not_identifier,   // encode(): the library refused the text (never for texts made here)
+};
+
+// The outcome of a call that can fail: `value` is meaningful only when
+// `error` is uuid_errc::ok, and is empty otherwise.
+template <class T>
+struct uuid_result {
+    T value{};
+    uuid_errc error = uuid_errc::ok;
+
+    // True when the call succeeded.
+    explicit operator bool() const noexcept { return error == uuid_errc::ok; }
+};
+
+// The 16 raw bytes of an identifier, its wire form.
+using uuid_bytes = std::array<std::byte, VARO_UUID_RAW_SIZE>;
+
+// Owner of one identifier text (a 25-byte block: 24 characters and a NUL),
+// or empty. Move-only; moving leaves the source empty.
+class uuid {
+  public:
+    // An empty owner: holds no identifier and releases nothing.
+    uuid() noexcept = default;
+
+    // Takes over the text of `other`, which is left empty.
+    uuid(uuid &&other) noexcept
+        : text_(std::exchange(other.text_, nullptr)), origin_(other.origin_), heap_(other.heap_) {}
+
+    // Releases the text held here, then takes over the text of `other`,
+    // which is left empty. Moving an owner into itself changes nothing.
+    uuid &operator=(uuid &&other) noexcept {
+        uuid taken(std::move(other));
+        swap(taken);
+        return *this;
+    }
+
+    uuid(const uuid &) = delete;
+    uuid &operator=(const uuid &) = delete;
+
+    // Releases the text through the allocator that made it.
+    ~uuid() { reset(); }
+
+    // A new identifier in a new block from the general allocator.
+    // Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid> generate() noexcept {
+        char *text = varo_uuid_generate_alloc();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
+
+    // The identifier whose raw bytes are the first 16 bytes of `wire` (any
+    // further bytes are ignored), in a new block from heap `heap` (0 is the
+    // default heap).
+    // Errors: short_input (fewer than 16 bytes; nothing is read), no_memory.
+    [[nodiscard]] static uuid_result<uuid> decode(std::span<const std::byte> wire,
+                                                  int heap = 0) noexcept {
+        if (wire.size() < VARO_UUID_RAW_SIZE) return {uuid{}, uuid_errc::short_input};
+        XDR xdrs;
+        // A decoding stream only reads from its buffer.
+        xdrmem_create(&xdrs, const_cast<char *>(reinterpret_cast<const char *>(wire.data())),
+                      VARO_UUID_RAW_SIZE, XDR_DECODE);
+        varo_uuid_t text = nullptr;
+        const bool_t done = pxdr_varo_uuid_t(&xdrs, &text, heap);
+        XDR_DESTROY(&xdrs);
+        // With 16 bytes at hand only the heap can fail.
+        if (!done) return {uuid{}, uuid_errc::no_memory};
+        return {uuid(text, origin::heap, heap), uuid_errc::ok};
+    }
+
+    // A copy of the text in a new block from heap `heap` (0 is the default
+    // heap); this owner keeps its own text.
+    // Errors: empty, no_memory.
+    [[nodiscard]] uuid_result<uuid> clone(int heap = 0) const noexcept {
+        if (text_ == nullptr) return {uuid{}, uuid_errc::empty};
+        varo_uuid_t copy = nullptr;
+        if (!pxdr_clone_varo_uuid_t(&text_, &copy, heap)) return {uuid{}, uuid_errc::no_memory};
+        return {uuid(copy, origin::heap, heap), uuid_errc::ok};
+    }
+
+    // The 16 raw bytes of the identifier. Allocates nothing.
+    // Errors: empty, not_identifier.
+    [[nodiscard]] uuid_result<uuid_bytes> encode() const noexcept {
+        if (text_ == nullptr) return {uuid_bytes{}, uuid_errc::empty};
+        uuid_bytes raw{};
+        if (xdr_encode_varo_uuid_t(&text_, reinterpret_cast<char *>(raw.data()),
+                                   VARO_UUID_RAW_SIZE) != VARO_UUID_RAW_SIZE) {
+            return {uuid_bytes{}, uuid_errc::not_identifier};
+        }
+        return {raw, uuid_errc::ok};
+    }
+
+    // The 24 characters of the text, or an empty view for an empty owner.
+    // Valid while this owner holds the text.
+    [[nodiscard]] std::string_view text() const noexcept {
+        return text_ == nullptr ? std::string_view{} : std::string_view{text_};
+    }
+
+    // The NUL-terminated text for C functions, or null for an empty owner.
+    // Valid while this owner holds the text.
+    [[nodiscard]] const char *c_str() const noexcept { return text_; }
+
+    // True when the owner holds no identifier.
+    [[nodiscard]] bool empty() const noexcept { return text_ == nullptr; }
+
+    // True when the owner holds an identifier.
+    explicit operator bool() const noexcept { return text_ != nullptr; }
+
+    // Releases the text now, through the allocator that made it; the owner
+    // is then empty.
+    void reset() noexcept {
+        if (text_ == nullptr) return;
+        if (origin_ == origin::general) {
+            varo_uuid_generate_free(std::exchange(text_, nullptr));
+        } else {
+            // The free mode of the filter reads nothing of the stream but
+            // its operation.
+            XDR xdrs{};
+            xdrs.x_op = XDR_FREE;
+            pxdr_varo_uuid_t(&xdrs, &text_, heap_);
+            text_ = nullptr;
+        }
+    }
+
+    // Exchanges the texts (with their origins) of two owners.
+    void swap(uuid &other) noexcept {
+        std::swap(text_, other.text_);
+        std::swap(origin_, other.origin_);
+        std::swap(heap_, other.heap_);
+    }
+    friend void swap(uuid &a, uuid &b) noexcept { a.swap(b); }
+
+    // Equal when both texts are equal; two empty owners are equal.
+    friend bool operator==(const uuid &a, const uuid &b) noexcept { return a.text() == b.text(); }
+    // Equal when the text is `text`; an empty owner equals only "".
+    friend bool operator==(const uuid &a, std::string_view text) noexcept {
+        return a.text() == text;
+    }
+
+  private:
+    // Which allocator gave the block, and so which call gives it back.
+    enum class origin : unsigned char { general, heap };
+
+    uuid(char *text, origin from, int heap) noexcept : text_(text), origin_(from), heap_(heap) {}
+
+    char *text_ = nullptr;
+    origin origin_ = origin::general;
+    int heap_ = 0;  // for origin::heap: the heap handle
+};
+
+}  // namespace varo
+
+// The hash of an owner is the hash of its text, so owners work as keys of
+// unordered containers.
+namespace std {
+template <>
+struct hash<varo::uuid> {
+    size_t operator()(const varo::uuid &id) const noexcept {
+        return hash<string_view>{}(id.text());
+    }
+};
+}  // namespace std
+
+#endif  // VARO_UUID_HPP
