@@ -139,6 +139,14 @@ def main(argv):
                   f.rate("threads/spin64/real_time/threads:1", "items_per_second"))
     info.append(("generation scaling / arithmetic loop scaling", "", "", ratio(gen2, spin2), "",
                  None))
+    # CPU time per item hardly depends on how busy the machine is: when the
+    # two threads do not slow each other down it stays flat, and two free
+    # cores would give twice the items/s.
+    cpu1 = f.cpu_ns("threads/on_buf/real_time/threads:1")
+    cpu2 = f.cpu_ns("threads/on_buf/real_time/threads:2")
+    cpu_scaling = None if cpu1 is None or cpu2 is None else 2 * cpu1 / cpu2
+    info.append(("generation scaling by CPU time per item (2 free cores)", fmt_ns(cpu2),
+                 fmt_ns(cpu1), cpu_scaling, "", None))
     for alphabet in ("pathsafe", "upper"):
         info_rate(f"encode 1 MiB {alphabet} / EVP_EncodeBlock (bytes/s)",
                   f"encode_1MiB/ours_{alphabet}", "encode_1MiB/openssl", "bytes_per_second",
