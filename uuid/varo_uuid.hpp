@@ -61,8 +61,8 @@ class uuid {
     uuid(uuid &&other) noexcept
         : text_(std::exchange(other.text_, nullptr)), origin_(other.origin_), heap_(other.heap_) {}
 
-    // Releases the text held here, then takes over the text of `other`,
-    // which is left empty. Moving an owner into itself changes nothing.
+    // Takes over the text of `other`, which is left empty, and releases the
+    // text held here before. Moving an owner into itself changes nothing.
     uuid &operator=(uuid &&other) noexcept {
         uuid taken(std::move(other));
         swap(taken);
