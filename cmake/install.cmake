@@ -7,13 +7,6 @@ set(VARO_UUID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/varo_uuid)
 install(TARGETS varo_uuid EXPORT varo_uuid_targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-# The tool finds the library from its own place, so that it runs from any
-# prefix, not only from one that the dynamic loader searches.
-if(TARGET varo_uuid_tool)
-  file(RELATIVE_PATH VARO_UUID_BIN_TO_LIB "/root/${CMAKE_INSTALL_BINDIR}" "/root/${CMAKE_INSTALL_LIBDIR}")
-  set_target_properties(varo_uuid_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${VARO_UUID_BIN_TO_LIB}")
-endif()
-
 install(EXPORT varo_uuid_targets
   NAMESPACE varo_uuid::
   FILE varo_uuid_targets.cmake
