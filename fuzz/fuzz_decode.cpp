@@ -44,10 +44,20 @@ const char *copy_alphabet(int slot, const char *alphabet) {
     return g_copies[slot];
 }
 
-// The built-in alphabets take the library's tables. Copies of them have
-// the same characters at another address and take the plain path. The odd
-// alphabet makes '=' and NUL ordinary characters at positions 62 and 63.
-// Every alphabet is paired with both classifiers, the cross pairs included.
+// The library's classifiers behind another address: no table stands for
+// them, so the decoder calls them character by character.
+int plain_mixed(unsigned char c, const char *alphabet) noexcept {
+    return base64_class_mixed(c, alphabet);
+}
+int plain_upper(unsigned char c, const char *alphabet) noexcept {
+    return base64_class_upper(c, alphabet);
+}
+
+// The built-in alphabets, and copies of them found by their characters,
+// take the library's tables; the wrapped classifiers take the plain path.
+// The odd alphabet makes '=' and NUL ordinary characters at positions 62
+// and 63. Every alphabet is paired with every classifier, the cross pairs
+// included.
 const std::vector<Pairing> &pairings() {
     static const std::vector<Pairing> all = [] {
         copy_alphabet(3, BASE64_ALPHABET_PATHSAFE);
@@ -66,11 +76,13 @@ const std::vector<Pairing> &pairings() {
                          inverts(a, ref::Classifier::mixed)});
             v.push_back({a, base64_class_upper, ref::Classifier::upper,
                          inverts(a, ref::Classifier::upper)});
+            v.push_back({a, plain_mixed, ref::Classifier::mixed, inverts(a, ref::Classifier::mixed)});
+            v.push_back({a, plain_upper, ref::Classifier::upper, inverts(a, ref::Classifier::upper)});
         }
-        // The three matching pairings and their copies; fewer would quietly
-        // skip the re-encoding checks.
+        // The three matching pairings, their copies, and both again through
+        // the plain path; fewer would quietly skip the re-encoding checks.
         FUZZ_CHECK(
-            std::count_if(v.begin(), v.end(), [](const Pairing &p) { return p.invertible; }) == 6);
+            std::count_if(v.begin(), v.end(), [](const Pairing &p) { return p.invertible; }) == 12);
         return v;
     }();
     return all;
