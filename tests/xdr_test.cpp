@@ -166,8 +166,10 @@ TEST_F(Xdr, FilterRefusals) {
     EXPECT_FALSE(xdr_varo_uuid_t(&enc.xdrs, &none));
     EXPECT_EQ(enc.pos(), 0u);
     varo_uuid_t id = const_cast<char *>(kText);
-    enc.xdrs.x_op = static_cast<xdr_op>(3);  // no such operation
-    EXPECT_FALSE(xdr_varo_uuid_t(&enc.xdrs, &id));
+    for (const int op : {3, 7, -1}) {  // no such operations, as C code may store them
+        std::memcpy(&enc.xdrs.x_op, &op, sizeof op);
+        EXPECT_FALSE(xdr_varo_uuid_t(&enc.xdrs, &id));
+    }
     Stream dec(kRaw, XDR_DECODE);
     varo_uuid_t got = nullptr;
     EXPECT_FALSE(pxdr_varo_uuid_t(&dec.xdrs, &got, ZONHEAP_HEAPS));  // no such heap

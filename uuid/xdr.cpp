@@ -37,7 +37,12 @@ extern "C" {
 
 bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
     if (xdrs == nullptr || objp == nullptr) return FALSE;
-    switch (xdrs->x_op) {
+    // C callers may leave any int in the operation field; read it as one,
+    // since a value outside the enumeration is not a valid enum in C++.
+    int op;
+    static_assert(sizeof op == sizeof xdrs->x_op);
+    std::memcpy(&op, &xdrs->x_op, sizeof op);
+    switch (op) {
         case XDR_ENCODE:
             return encode(xdrs, *objp, heap);
         case XDR_DECODE:
@@ -46,8 +51,9 @@ bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
             if (*objp != nullptr) zonheap_free(heap, *objp);
             *objp = nullptr;
             return TRUE;
+        default:
+            return FALSE;
     }
-    return FALSE;
 }
 
 bool_t xdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp) noexcept {
