@@ -11,7 +11,9 @@
 //   handler bumps an epoch that every draw compares against instead.
 // - The page is MADV_DONTDUMP, so core dumps do not hold unused bytes.
 // - A thread's page is unmapped when the thread exits.
-// - The hot path takes no lock: each thread touches only its own page.
+// - The hot path takes no lock: each thread touches only its own page. A
+//   signal handler that generates while its thread is in the middle of a
+//   draw reads the kernel directly instead of the page.
 // - When the page cannot be had, each GUID falls back to its own
 //   getrandom() call; any failure of the kernel source fails the GUID.
 #include "platform/guid.h"
@@ -59,6 +61,8 @@ std::atomic<long> g_live_pools{0};
 __attribute__((tls_model("initial-exec"))) thread_local Pool *t_pool = nullptr;
 // Set once this thread could not get a page, so it stops trying.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_unbuffered = false;
+// Set while this thread works on its pool.
+__attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
 
 void wipe(void *p, std::size_t n) noexcept { explicit_bzero(p, n); }
 
@@ -115,15 +119,9 @@ Pool *new_pool() noexcept {
     return static_cast<Pool *>(page);
 }
 
-// Takes 16 fresh bytes, from this thread's pool when it has one.
-bool draw(std::uint8_t *out) noexcept {
-    Pool *pool = t_pool;
-    if (pool == nullptr && !t_unbuffered) {
-        pool = t_pool = new_pool();
-        t_unbuffered = pool == nullptr;
-    }
-    if (pool == nullptr) return read_kernel_random(out, kGuidSize);
-
+// Takes 16 bytes from this thread's pool, refilling it when it is empty or
+// was filled before a fork.
+bool draw_from(Pool *pool, std::uint8_t *out) noexcept {
     const std::uint32_t epoch = g_fork_epoch.load(std::memory_order_relaxed);
     if (pool->left < kGuidSize || pool->epoch != epoch) {
         if (!read_kernel_random(pool->bytes, sizeof pool->bytes)) {
@@ -138,6 +136,26 @@ bool draw(std::uint8_t *out) noexcept {
     std::memcpy(out, chunk, kGuidSize);
     wipe(chunk, kGuidSize);
     return true;
+}
+
+// Takes 16 fresh bytes, from this thread's pool when it has one.
+bool draw(std::uint8_t *out) noexcept {
+    // A signal handler that generates while this thread is inside the pool
+    // code would find it half-updated; it reads the kernel directly.
+    if (t_busy) return read_kernel_random(out, kGuidSize);
+    t_busy = true;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+
+    Pool *pool = t_pool;
+    if (pool == nullptr && !t_unbuffered) {
+        pool = t_pool = new_pool();
+        t_unbuffered = pool == nullptr;
+    }
+    const bool ok = pool != nullptr ? draw_from(pool, out) : read_kernel_random(out, kGuidSize);
+
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_busy = false;
+    return ok;
 }
 
 }  // namespace

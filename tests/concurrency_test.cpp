@@ -1,10 +1,11 @@
-// Uniqueness of identifiers across threads and across fork() and raw
-// clone(), and per-thread state that goes away with its thread.
+// Uniqueness of identifiers across threads, signal handlers, fork() and
+// raw clone(), and per-thread state that goes away with its thread.
 #include <gtest/gtest.h>
 
 #include <sched.h>
 #include <signal.h>
 #include <sys/syscall.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -139,6 +140,35 @@ TEST(Concurrency, RawCloneChildrenNeverRepeatTheParent) {
     });
 }
 #endif
+
+// Identifiers made by a signal handler, often in the middle of a
+// generation on the same thread.
+constexpr int kHandled = 500;
+char g_from_handler[kHandled][VARO_UUID_TEXT_SIZE];
+volatile sig_atomic_t g_handled = 0;
+
+void generate_in_handler(int) {
+    const int i = g_handled;
+    if (i < kHandled && varo_uuid_generate_on_buf(g_from_handler[i]) == 0) g_handled = i + 1;
+}
+
+TEST(Concurrency, SignalHandlersInterruptingGenerationNeverRepeat) {
+    struct sigaction action {}, old {};
+    action.sa_handler = generate_in_handler;
+    ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
+    const itimerval every_100us{{0, 100}, {0, 100}}, stop{};
+    ASSERT_EQ(setitimer(ITIMER_REAL, &every_100us, nullptr), 0);
+    Ids outside;
+    while (g_handled < kHandled && outside.size() < 5'000'000) {
+        const Ids one = generate(1);
+        ASSERT_EQ(one.size(), 1u);
+        outside.push_back(one[0]);
+    }
+    setitimer(ITIMER_REAL, &stop, nullptr);
+    sigaction(SIGALRM, &old, nullptr);
+    Ids inside(g_from_handler, g_from_handler + g_handled);
+    expect_all_distinct({outside, inside}, outside.size() + inside.size());
+}
 
 TEST(Concurrency, ThreadsThatExitLeaveNothingBehind) {
     generate(1);  // this thread's own pool
