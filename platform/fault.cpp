@@ -6,7 +6,7 @@
 namespace varo::fault {
 namespace {
 
-constexpr int kSites = 5;
+constexpr int kSites = 7;
 
 struct Plan {
     std::atomic<int> skip{0};

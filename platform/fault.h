@@ -15,6 +15,8 @@ enum class Site {
     kel_malloc,      // the general allocator
     zonheap_malloc,  // the heap-handle allocator
     runtime_malloc,  // malloc() as the codec uses it
+    wipe_on_fork,    // the kernel's MADV_WIPEONFORK for the GUID pages
+    avx2,            // the processor's AVX2, as if it had none
 };
 
 #if defined(VARO_UUID_FAULT_INJECTION)

@@ -19,7 +19,7 @@
 #include "platform/guid.h"
 
 #include <sys/mman.h>
-#include <sys/random.h>
+#include <sys/syscall.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -52,6 +52,7 @@ std::atomic<std::uint32_t> g_fork_epoch{1};
 pthread_once_t g_once = PTHREAD_ONCE_INIT;
 pthread_key_t g_key;
 bool g_key_ok = false;
+bool g_atfork_ok = false;
 
 #if defined(VARO_UUID_FAULT_INJECTION)
 std::atomic<long> g_live_pools{0};
@@ -72,7 +73,9 @@ bool read_kernel_random(void *dst, std::size_t n) noexcept {
     if (varo::fault::should_fail(varo::fault::Site::entropy)) return false;
     auto *p = static_cast<std::uint8_t *>(dst);
     while (n > 0) {
-        const ssize_t got = getrandom(p, n, 0);
+        // The raw system call: glibc's getrandom() is a cancellation point,
+        // and a thread cancelled in it would leak what its caller allocated.
+        const long got = syscall(SYS_getrandom, p, n, 0);
         if (got < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -84,8 +87,11 @@ bool read_kernel_random(void *dst, std::size_t n) noexcept {
 }
 
 void release_pool(void *pool) noexcept {
-    // Runs in the exiting thread, so t_pool is that thread's own.
+    // Runs in the exiting thread, so t_pool is that thread's own. A later
+    // thread-exit handler that generates reads the kernel directly, rather
+    // than map a page that nothing would release.
     t_pool = nullptr;
+    t_unbuffered = true;
     munmap(pool, kPageSize);
 #if defined(VARO_UUID_FAULT_INJECTION)
     g_live_pools.fetch_sub(1, std::memory_order_relaxed);
@@ -96,7 +102,7 @@ void after_fork_in_child() noexcept { g_fork_epoch.fetch_add(1, std::memory_orde
 
 void init_once() noexcept {
     g_key_ok = pthread_key_create(&g_key, release_pool) == 0;
-    pthread_atfork(nullptr, nullptr, after_fork_in_child);
+    g_atfork_ok = pthread_atfork(nullptr, nullptr, after_fork_in_child) == 0;
 }
 
 Pool *new_pool() noexcept {
@@ -106,10 +112,11 @@ Pool *new_pool() noexcept {
                       -1, 0);
     if (page == MAP_FAILED) return nullptr;
     // Without wipe-on-fork only the atfork epoch protects the page, which a
-    // raw clone() bypasses; both are kept so either suffices for fork().
-    madvise(page, kPageSize, MADV_WIPEONFORK);
+    // raw clone() bypasses; with neither, the thread does not buffer.
+    const bool wiped = !varo::fault::should_fail(varo::fault::Site::wipe_on_fork) &&
+                       madvise(page, kPageSize, MADV_WIPEONFORK) == 0;
     madvise(page, kPageSize, MADV_DONTDUMP);
-    if (pthread_setspecific(g_key, page) != 0) {
+    if ((!wiped && !g_atfork_ok) || pthread_setspecific(g_key, page) != 0) {
         munmap(page, kPageSize);
         return nullptr;
     }
@@ -135,6 +142,12 @@ bool draw_from(Pool *pool, std::uint8_t *out) noexcept {
     std::uint8_t *chunk = pool->bytes + pool->left;
     std::memcpy(out, chunk, kGuidSize);
     wipe(chunk, kGuidSize);
+    // A signal handler may have forked between the check above and the
+    // copy: in the child the page is wiped or stale, so the copy is not used.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (pool->epoch != g_fork_epoch.load(std::memory_order_relaxed)) {
+        return read_kernel_random(out, kGuidSize);
+    }
     return true;
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/guid.h"
 #include "varo_uuid.h"
 
@@ -128,6 +129,15 @@ void check_children_do_not_repeat(pid_t (*spawn)()) {
 
 TEST(Concurrency, ForkedChildrenNeverRepeatTheParent) {
     check_children_do_not_repeat([] { return fork(); });
+}
+
+// Where the kernel refuses wipe-on-fork, the fork handler alone must keep
+// children from reusing the batch. A new thread gets a new page, made here
+// without the advice.
+TEST(Concurrency, ForkedChildrenNeverRepeatWithoutWipeOnFork) {
+    varo::fault::arm(varo::fault::Site::wipe_on_fork);
+    std::thread([] { check_children_do_not_repeat([] { return fork(); }); }).join();
+    varo::fault::disarm_all();
 }
 
 #if !defined(__SANITIZE_THREAD__)

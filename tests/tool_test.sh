@@ -18,7 +18,7 @@ check "--help" '"$tool" --help | grep -q Usage'
 for args in "-n 0" "-n -3" "-n x" "-n 1x" "-n" "-n 99999999999999999999999" \
             "--hex AAECAwQFBgcICQoLDA0ODx==" "--hex AAECAwQFBgcICQoLDA0ODw" \
             "--hex AAECAwQFBgcICQoLDA0OD/==" "--hex" "--hex a b" \
-            "--from-hex 000102" "--from-hex 000102030405060708090a0b0c0d0e0g" \
+            "--from-hex 000102" "--from-hex 000102030405060708090a0b0c0d0e0g" "--from-hex g00102030405060708090a0b0c0d0e0f" \
             "--from-hex 000102030405060708090a0b0c0d0e0f00" "--bogus" "-x"; do
     # shellcheck disable=SC2086
     "$tool" $args >"$out" 2>"$err"

@@ -105,7 +105,7 @@ static int hex_to_text(const char *hex) {
         const int hi = hex_value(hex[2 * i]);
         const int lo = hex_value(hex[2 * i + 1]);
         ok = hi >= 0 && lo >= 0;
-        raw[i] = (char)(hi << 4 | lo);
+        if (ok) raw[i] = (char)(hi << 4 | lo);
     }
     if (!ok) {
         fprintf(stderr, "varo-uuid: not 32 hex digits: '%s'\n", hex);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/cpu.h"
 #include "platform/runtime_alloc.h"
 
 #if defined(__x86_64__)
@@ -222,13 +223,12 @@ __attribute__((target("avx2"))) std::size_t encode_avx2(const unsigned char *in,
     return done;
 }
 
-bool has_avx2() noexcept { return __builtin_cpu_supports("avx2"); }
 #endif
 
 void encode_fast(const unsigned char *in, std::size_t n, char *out, const EncodeTable &t,
                  const char *alphabet) noexcept {
 #if defined(__x86_64__)
-    if (n >= 28 && has_avx2()) {
+    if (n >= 28 && varo::platform::cpu_has_avx2()) {
         const std::size_t done = encode_avx2(in, n, out, alphabet);
         in += done;
         n -= done;
@@ -381,7 +381,7 @@ bool decode_any(const char *text, std::size_t n, unsigned char *out, const char 
     const DecodeTable *t = decode_table_for(alphabet, classify);
     if (t == nullptr) return decode_plain(text, n, out, alphabet, classify);
 #if defined(__x86_64__)
-    if (classify == base64_class_mixed && n >= 32 && has_avx2()) {
+    if (classify == base64_class_mixed && n >= 32 && varo::platform::cpu_has_avx2()) {
         const std::size_t done = decode_mixed_avx2(reinterpret_cast<const unsigned char *>(text),
                                                    n, out, alphabet[62], alphabet[63]);
         text += done;

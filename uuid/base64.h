@@ -5,9 +5,9 @@
 // - with a null output area the result is a new area of length + 1 bytes
 //   from malloc(), NUL-terminated, that the caller releases with free();
 // - with a caller's area exactly the output length is written, and no NUL;
-// - lengths are unsigned 32-bit; an input whose output length (plus the NUL)
-//   would not fit an int is refused with null before anything is read,
-//   allocated or written.
+// - lengths are unsigned 32-bit; an input is refused with null, before
+//   anything is allocated or written, when its output would not fit an int:
+//   an encoded length plus the NUL, or a decoded length.
 #ifndef VARO_UUID_BASE64_H
 #define VARO_UUID_BASE64_H
 
@@ -70,8 +70,8 @@ namespace varo::base64 {
 // The decoded size of `n` characters of `text` once padding is removed, as
 // the decoder computes it: `bytes` is -1 when it does not fit an int, and
 // `chars` is the length without padding. Reads at most text[n - 2] and
-// text[n - 1], and nothing when the size cannot fit. `n` is the measured
-// length: 0 means no characters here.
+// text[n - 1], and nothing when even two characters of padding would leave
+// a size that cannot fit. `n` is the measured length: 0 means no characters.
 struct DecodedSize {
     int bytes;
     std::uint64_t chars;

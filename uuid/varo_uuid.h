@@ -7,8 +7,9 @@
  * identifier's 16 raw bytes, in the order in which they lie in memory; the
  * same 16 bytes, in the same order, travel on the wire.
  *
- * Every function here is thread-safe and reentrant. Nothing is logged and no
- * function aborts; failures are reported only through the results below.
+ * Every function here is thread-safe and reentrant, and none is a thread
+ * cancellation point. Nothing is logged and no function aborts; failures are
+ * reported only through the results below.
  *
  * WARNING: every block goes back to the allocator that gave it.
  *   - varo_uuid_generate_alloc()        -> varo_uuid_generate_free()
@@ -104,9 +105,10 @@ VARO_UUID_API int varo_uuid_compare(const char *a, const char *b) VARO_UUID_NOEX
  *               text block from heap `heap` in *objp. An earlier value of
  *               *objp is overwritten, not released.
  *   XDR_FREE:   gives *objp back to heap `heap` (if not null); *objp = null.
- * Returns 1 on success; 0 when objp is null, *objp is null or not an
- * identifier text (encode), the stream has no room or no data, the heap has
- * no memory (then *objp is null), or the operation is unknown.
+ * Returns 1 on success; 0 when objp is null, *objp is null or does not
+ * decode to exactly 16 bytes (encode), the stream has no room or no data, the
+ * heap has no memory or does not exist (then *objp is null), or the
+ * operation is unknown.
  */
 VARO_UUID_API bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) VARO_UUID_NOEXCEPT;
 
@@ -134,8 +136,8 @@ VARO_UUID_API int xdr_length_of_encoded_varo_uuid_t(const varo_uuid_t *objp) VAR
 /*
  * Encodes *objp into the caller's buffer `buf` of `size` bytes.
  * Returns the number of bytes written, 16; or -1 when buf is null, size is
- * below 16 (buf untouched), objp or *objp is null, or *objp is not an
- * identifier text (nothing written).
+ * below 16 (buf untouched), objp or *objp is null, or *objp does not decode
+ * to exactly 16 bytes (nothing written).
  */
 VARO_UUID_API int xdr_encode_varo_uuid_t(const varo_uuid_t *objp, char *buf,
                                          int size) VARO_UUID_NOEXCEPT;
