@@ -183,7 +183,6 @@ extern "C" HRESULT CoCreateGuid(GUID *guid) noexcept {
     if (!draw(bytes)) return E_FAIL;
     GUID g;
     std::memcpy(&g, bytes, sizeof g);
-    wipe(bytes, sizeof bytes);
     // RFC 9562 version 4 in Data3's top nibble, variant 10 in Data4[0].
     g.Data3 = static_cast<std::uint16_t>((g.Data3 & 0x0FFF) | 0x4000);
     g.Data4[0] = static_cast<std::uint8_t>((g.Data4[0] & 0x3F) | 0x80);
