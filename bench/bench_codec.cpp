@@ -232,9 +232,9 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("to_bytes/ours", to_bytes_ours);
     benchmark::RegisterBenchmark("to_bytes/openssl", to_bytes_openssl);
 
-    // The alphabets go in as pointers: the codec picks its tables by the
-    // address of a built-in alphabet, and RegisterBenchmark() would capture
-    // an array argument by copy, which sends every call down the plain path.
+    // The alphabets go in as pointers, as callers pass them: the codec
+    // finds its tables by address first, and RegisterBenchmark() would
+    // capture an array argument by copy.
     const char *const std_alphabet = BASE64_ALPHABET_STD;
     const char *const path_alphabet = BASE64_ALPHABET_PATHSAFE;
     const char *const upper_alphabet = BASE64_ALPHABET_UPPER;
