@@ -6,7 +6,7 @@
 namespace varo::fault {
 namespace {
 
-constexpr int kSites = 7;
+constexpr int kSites = static_cast<int>(Site::avx2) + 1;  // the last site
 
 struct Plan {
     std::atomic<int> skip{0};
