@@ -10,6 +10,24 @@
 
 static_assert(sizeof(GUID) == VARO_UUID_RAW_SIZE);
 
+namespace {
+
+// Decodes an identifier text into the 16-byte area `raw`: a clean
+// 24-character text takes the fast path; anything else the general
+// decoder, which also decides where a bad text stops. A text that would
+// decode past the area (or, with `exact`, to anything but 16 bytes) is
+// refused before a byte is written.
+unsigned char *decode_text(const char *text, unsigned char *raw, bool exact) noexcept {
+    const std::size_t n = std::strlen(text);
+    if (n == VARO_UUID_TEXT_CHARS && varo::base64::decode24(text, raw)) return raw;
+    const int size = varo::base64::measure(text, n).bytes;
+    if (size < 0 || size > VARO_UUID_RAW_SIZE) return nullptr;
+    if (exact && size != VARO_UUID_RAW_SIZE) return nullptr;
+    return base64_decode_pathsafe(text, static_cast<unsigned>(n), raw, nullptr);
+}
+
+}  // namespace
+
 extern "C" {
 
 int varo_uuid_generate_to_buf(char *buf) noexcept {
@@ -53,14 +71,7 @@ char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
 }
 
 unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
-    const std::size_t n = std::strlen(text);
-    if (n == VARO_UUID_TEXT_CHARS && varo::base64::decode24(text, raw)) return raw;
-    // Anything but a clean 24-character text takes the general decoder,
-    // which also decides where a bad text stops. A text that would decode
-    // past the 16-byte area is refused before a byte is written.
-    const varo::base64::DecodedSize size = varo::base64::measure(text, n);
-    if (size.bytes < 0 || size.bytes > VARO_UUID_RAW_SIZE) return nullptr;
-    return base64_decode_pathsafe(text, static_cast<unsigned>(n), raw, nullptr);
+    return decode_text(text, raw, false);
 }
 
 }  // extern "C"
@@ -68,10 +79,7 @@ unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept
 namespace varo {
 
 bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
-    const std::size_t n = std::strlen(text);
-    if (n == VARO_UUID_TEXT_CHARS && base64::decode24(text, raw)) return true;
-    return base64::measure(text, n).bytes == VARO_UUID_RAW_SIZE &&
-           base64_decode_pathsafe(text, static_cast<unsigned>(n), raw, nullptr) != nullptr;
+    return decode_text(text, raw, true) != nullptr;
 }
 
 }  // namespace varo
