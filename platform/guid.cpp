@@ -181,11 +181,11 @@ extern "C" HRESULT CoCreateGuid(GUID *guid) noexcept {
     if (varo::fault::should_fail(varo::fault::Site::guid)) return E_FAIL;
     std::uint8_t bytes[kGuidSize];
     if (!draw(bytes)) return E_FAIL;
-    GUID g;
-    std::memcpy(&g, bytes, sizeof g);
-    // RFC 9562 version 4 in Data3's top nibble, variant 10 in Data4[0].
-    g.Data3 = static_cast<std::uint16_t>((g.Data3 & 0x0FFF) | 0x4000);
-    g.Data4[0] = static_cast<std::uint8_t>((g.Data4[0] & 0x3F) | 0x80);
-    *guid = g;
+    // RFC 9562 version 4 in the top nibble of Data3, variant 10 in the top
+    // bits of Data4[0]. Data3 is little-endian, so its top nibble is byte 7
+    // whatever the host's byte order.
+    bytes[7] = static_cast<std::uint8_t>((bytes[7] & 0x0F) | 0x40);
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
+    std::memcpy(guid, bytes, sizeof *guid);
     return S_OK;
 }

@@ -6,8 +6,9 @@
 
 extern "C" {
 
-// The platform's GUID record: 16 bytes, the first three fields in host
-// byte order.
+// The platform's GUID record: 16 bytes, its first three fields stored
+// little-endian on every host, as the platform lays it out. Read the fields
+// through the bytes, not as host integers, on a big-endian host.
 struct GUID {
     std::uint32_t Data1;
     std::uint16_t Data2;

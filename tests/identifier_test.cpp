@@ -130,8 +130,8 @@ TEST(Generate, GivesWellFormedDistinctVersion4Identifiers) {
         for (int b = 0; b < 128; ++b) bit_count[b] += raw[b / 8] >> (7 - b % 8) & 1;
         varo_uuid_generate_free(id);
     }
-    // Version 4 in the high nibble of byte 7 (Data3 in host order on little
-    // endian) and variant 10 in the top bits of byte 8.
+    // Version 4 in the high nibble of byte 7 (the little-endian Data3) and
+    // variant 10 in the top bits of byte 8, on every host.
     const int fixed[6][2] = {{56, 0}, {57, 1}, {58, 0}, {59, 0}, {64, 1}, {65, 0}};
     for (const auto &f : fixed) EXPECT_EQ(bit_count[f[0]], f[1] * kCount) << "bit " << f[0];
     // Every other bit is random: each is set in about half the identifiers
