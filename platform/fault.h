@@ -15,7 +15,10 @@ enum class Site {
     kel_malloc,      // the general allocator
     zonheap_malloc,  // the heap-handle allocator
     runtime_malloc,  // malloc() as the codec uses it
-    wipe_on_fork,    // the kernel's MADV_WIPEONFORK for the GUID pages
+    wipe_on_fork,    // the kernel's MADV_WIPEONFORK for the random pool pages
+    vdso,            // the vDSO's getrandom, as if the kernel had none
+    vdso_draw,       // one draw from the vDSO's getrandom
+    pool,            // the random pool, as if off: draws go to the system call
     avx2,            // the processor's AVX2, as if it had none
 };
 

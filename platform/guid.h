@@ -22,17 +22,11 @@ constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 
 // Fills *guid with a fresh random (version 4, RFC 9562 variant) GUID drawn
-// from the kernel's CSPRNG. Returns S_OK, or E_FAIL when the kernel source
-// fails; then *guid is not touched. Thread-safe and fork-safe.
+// from the kernel's CSPRNG (platform/random.h says how). Returns S_OK, or
+// E_FAIL when the kernel source fails; then *guid is not touched.
+// Thread-safe, fork-safe, and callable from a signal handler.
 HRESULT CoCreateGuid(GUID *guid) noexcept;
 
 }  // extern "C"
-
-#if defined(VARO_UUID_FAULT_INJECTION)
-namespace varo::platform {
-// Test builds only: per-thread pools currently mapped.
-long guid_live_pools() noexcept;
-}  // namespace varo::platform
-#endif
 
 #endif  // VARO_UUID_PLATFORM_GUID_H

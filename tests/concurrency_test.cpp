@@ -1,5 +1,6 @@
 // Uniqueness of identifiers across threads, signal handlers, fork() and
-// raw clone(), and per-thread state that goes away with its thread.
+// raw clone(), on each source of random bytes, and per-thread state that is
+// reused when its thread exits.
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -9,7 +10,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/auxv.h>
+#include <sys/utsname.h>
+
 #include <chrono>
+#include <climits>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -17,10 +23,13 @@
 #include <vector>
 
 #include "platform/fault.h"
-#include "platform/guid.h"
+#include "platform/random.h"
 #include "varo_uuid.h"
 
 namespace {
+
+using varo::fault::Site;
+using varo::platform::RandomSource;
 
 using Ids = std::vector<std::string>;
 
@@ -43,7 +52,46 @@ void expect_all_distinct(const std::vector<Ids> &groups, std::size_t expected) {
     EXPECT_EQ(seen.size(), expected);
 }
 
-TEST(Concurrency, ThreadsGeneratingAtOnceNeverRepeat) {
+// Each test runs on each source of random bytes, forced through the fault
+// seam, and fails if that source served none of its draws.
+class Sources : public ::testing::TestWithParam<RandomSource> {
+  protected:
+    void SetUp() override {
+        switch (GetParam()) {
+            case RandomSource::vdso:
+                if (!varo::platform::vdso_getrandom_found()) {
+                    GTEST_SKIP() << "the vDSO offers no getrandom here";
+                }
+                break;
+            case RandomSource::syscall:
+                varo::fault::arm(Site::pool, 0, INT_MAX);
+                [[fallthrough]];
+            case RandomSource::pool:
+                varo::fault::arm(Site::vdso, 0, INT_MAX);
+                break;
+        }
+        draws_ = varo::platform::random_draws(GetParam());
+    }
+    void TearDown() override {
+        if (!IsSkipped()) {
+            EXPECT_GT(varo::platform::random_draws(GetParam()), draws_) << "source not used";
+        }
+        varo::fault::disarm_all();
+    }
+    long draws_ = 0;
+};
+
+std::string source_name(const ::testing::TestParamInfo<RandomSource> &param) {
+    const char *const names[] = {"vdso", "pool", "syscall"};
+    return names[static_cast<int>(param.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Concurrency, Sources,
+                         ::testing::Values(RandomSource::vdso, RandomSource::pool,
+                                           RandomSource::syscall),
+                         source_name);
+
+TEST_P(Sources, ThreadsGeneratingAtOnceNeverRepeat) {
     constexpr int kThreads = 4, kEach = 20000;
     std::vector<Ids> groups(kThreads);
     std::vector<std::thread> threads;
@@ -128,15 +176,16 @@ void check_children_do_not_repeat(pid_t (*spawn)()) {
     expect_all_distinct({before, after, from_children}, 5u * kEach);
 }
 
-TEST(Concurrency, ForkedChildrenNeverRepeatTheParent) {
+TEST_P(Sources, ForkedChildrenNeverRepeatTheParent) {
     check_children_do_not_repeat([] { return fork(); });
 }
 
 // Where the kernel refuses wipe-on-fork, the fork handler alone must keep
-// children from reusing the batch. A new thread gets a new page, made here
-// without the advice.
+// children from reusing the pool. A new thread takes a page, here without
+// the advice.
 TEST(Concurrency, ForkedChildrenNeverRepeatWithoutWipeOnFork) {
-    varo::fault::arm(varo::fault::Site::wipe_on_fork);
+    varo::fault::arm(Site::vdso, 0, INT_MAX);
+    varo::fault::arm(Site::wipe_on_fork);
     std::thread([] { check_children_do_not_repeat([] { return fork(); }); }).join();
     varo::fault::disarm_all();
 }
@@ -145,7 +194,7 @@ TEST(Concurrency, ForkedChildrenNeverRepeatWithoutWipeOnFork) {
 // ThreadSanitizer cannot follow a child made behind its back.
 // A raw clone() runs no fork handlers; only the wiped pages keep the child
 // from reusing its parent's batch.
-TEST(Concurrency, RawCloneChildrenNeverRepeatTheParent) {
+TEST_P(Sources, RawCloneChildrenNeverRepeatTheParent) {
     check_children_do_not_repeat([] {
         return static_cast<pid_t>(syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, nullptr));
     });
@@ -163,7 +212,8 @@ void generate_in_handler(int) {
     if (i < kHandled && varo_uuid_generate_on_buf(g_from_handler[i]) == 0) g_handled = i + 1;
 }
 
-TEST(Concurrency, SignalHandlersInterruptingGenerationNeverRepeat) {
+TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
+    g_handled = 0;
     struct sigaction action {}, old {};
     action.sa_handler = generate_in_handler;
     ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
@@ -187,15 +237,71 @@ TEST(Concurrency, SignalHandlersInterruptingGenerationNeverRepeat) {
     expect_all_distinct({outside, inside}, outside.size() + inside.size());
 }
 
-TEST(Concurrency, ThreadsThatExitLeaveNothingBehind) {
-    generate(1);  // this thread's own pool
-    const long before = varo::platform::guid_live_pools();
-    for (int round = 0; round < 10; ++round) {
+// Thousands of short-lived threads: each gives its state or page back when
+// it exits, and the next thread reuses it rather than map another.
+TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
+    using namespace varo::platform;
+    constexpr int kAtOnce = 8;
+    generate(3);  // this thread's own
+    const long held[] = {vdso_states_in_use(), pool_pages_in_use()};
+    const long mapped[] = {vdso_state_pages(), pool_pages()};
+    for (int round = 0; round < 250; ++round) {
         std::vector<std::thread> threads;
-        for (int t = 0; t < 8; ++t) threads.emplace_back([] { generate(3); });
+        for (int t = 0; t < kAtOnce; ++t) threads.emplace_back([] { generate(3); });
         for (auto &th : threads) th.join();
     }
-    EXPECT_EQ(varo::platform::guid_live_pools(), before);
+    EXPECT_EQ(vdso_states_in_use(), held[0]);
+    EXPECT_EQ(pool_pages_in_use(), held[1]);
+    EXPECT_LE(vdso_state_pages(), mapped[0] + kAtOnce);
+    EXPECT_LE(pool_pages(), mapped[1] + kAtOnce);
+}
+
+// On a kernel with the vDSO getrandom, every draw goes through it: a new
+// thread takes a state (re-keyed by the kernel, not by us) and makes no
+// getrandom() system call of ours.
+TEST(Concurrency, TheVdsoServesEveryDrawWhereTheKernelOffersIt) {
+    utsname u{};
+    int major = 0, minor = 0;
+    ASSERT_EQ(uname(&u), 0);
+    std::sscanf(u.release, "%d.%d", &major, &minor);
+    const std::string arch = u.machine;
+    const int since = arch == "x86_64" ? 11
+                      : arch == "aarch64" || arch == "s390x" || arch == "ppc64le" ||
+                                arch == "ppc64" || arch == "loongarch64"
+                          ? 12
+                          : 1000;
+    if (major < 6 || (major == 6 && minor < since)) {
+        GTEST_SKIP() << "Linux " << u.release << " on " << arch << " has no vDSO getrandom";
+    }
+    if (getauxval(AT_SYSINFO_EHDR) == 0) GTEST_SKIP() << "no vDSO is mapped (an emulator?)";
+    ASSERT_TRUE(varo::platform::vdso_getrandom_found());
+    const long vdso = varo::platform::random_draws(RandomSource::vdso);
+    const long sys = varo::platform::random_draws(RandomSource::syscall);
+    std::thread([] { generate(10000); }).join();
+    EXPECT_EQ(varo::platform::random_draws(RandomSource::vdso) - vdso, 10000);
+    EXPECT_EQ(varo::platform::random_draws(RandomSource::syscall), sys);
+}
+
+// The pool hands each 16-byte chunk out once and wipes it: everything past
+// the bytes still to hand out is zero. A thread's first two draws take no
+// page, and its refills grow from 64 bytes.
+TEST(Concurrency, ThePoolWipesEveryChunkItHandsOut) {
+    varo::fault::arm(Site::vdso, 0, INT_MAX);
+    std::thread([] {
+        const struct {
+            int draws;
+            long left;  // -1: no page yet
+        } steps[] = {{1, -1}, {1, -1}, {1, 48}, {3, 0}, {1, 112}, {7, 0}, {1, 240}, {40, 112}};
+        for (const auto &step : steps) {
+            generate(step.draws);
+            const varo::platform::PoolView view = varo::platform::pool_view();
+            EXPECT_EQ(view.bytes == nullptr ? -1 : static_cast<long>(view.left), step.left);
+            for (std::size_t i = view.left; i < view.size; ++i) {
+                ASSERT_EQ(view.bytes[i], 0) << "byte " << i << " was handed out unwiped";
+            }
+        }
+    }).join();
+    varo::fault::disarm_all();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "identifier.h"
 #include "platform/allocators.h"
 #include "platform/fault.h"
+#include "platform/random.h"
 #include "varo_uuid.h"
 
 namespace {
@@ -43,19 +44,34 @@ TEST_F(Faults, GenerationFailsCleanly) {
     varo_uuid_generate_free(id);
 }
 
-// A thread starts with an empty batch, so its first identifier needs the
-// kernel source: when that read fails, so does generation.
+// Whatever the source, a failed kernel read fails generation: a new
+// thread's first draw reads the kernel (the vDSO being made to fail too).
 TEST_F(Faults, KernelSourceFailureReachesTheCaller) {
-    varo::fault::arm(Site::entropy, 0, 1000);
-    int on_buf = 0;
-    char *alloc = reinterpret_cast<char *>(0x1);
-    std::thread([&] {
-        char buf[VARO_UUID_TEXT_SIZE];
-        on_buf = varo_uuid_generate_on_buf(buf);
-        alloc = varo_uuid_generate_alloc();
-    }).join();
-    EXPECT_EQ(on_buf, -1);
-    EXPECT_EQ(alloc, nullptr);
+    for (Site source : {Site::vdso, Site::vdso_draw}) {
+        varo::fault::arm(source, 0, 1000);
+        varo::fault::arm(Site::entropy, 0, 1000);
+        int on_buf = 0;
+        char *alloc = reinterpret_cast<char *>(0x1);
+        std::thread([&] {
+            char buf[VARO_UUID_TEXT_SIZE];
+            on_buf = varo_uuid_generate_on_buf(buf);
+            alloc = varo_uuid_generate_alloc();
+        }).join();
+        EXPECT_EQ(on_buf, -1);
+        EXPECT_EQ(alloc, nullptr);
+        varo::fault::disarm_all();
+    }
+}
+
+// A vDSO draw that does not give 16 bytes is served by the system call.
+TEST_F(Faults, AFailedVdsoDrawFallsBackToTheSystemCall) {
+    if (!varo::platform::vdso_getrandom_found()) GTEST_SKIP() << "the vDSO offers no getrandom";
+    using varo::platform::RandomSource;
+    const long by_syscall = varo::platform::random_draws(RandomSource::syscall);
+    varo::fault::arm(Site::vdso_draw);
+    char buf[VARO_UUID_TEXT_SIZE];
+    EXPECT_EQ(varo_uuid_generate_on_buf(buf), 0);
+    EXPECT_EQ(varo::platform::random_draws(RandomSource::syscall), by_syscall + 1);
 }
 
 TEST_F(Faults, DecodeAndCloneWithoutMemoryLeaveANullIdentifier) {
