@@ -1,7 +1,11 @@
 // The exported functions, called through the shipped shared library as an
 // application calls them, each beside the peer that does the same work:
-//   generation     - one getrandom(16) per identifier; libuuid's
-//                    uuid_generate_random() + uuid_unparse();
+//   generation     - one getrandom(16) per identifier, as a system call and
+//                    straight from the vDSO (the kernel's own fast path,
+//                    the floor for a source that survives VM snapshots);
+//                    libuuid's uuid_generate_random() + uuid_unparse();
+//   thread life    - a short-lived thread that makes 1 or 8 identifiers,
+//                    against one that makes 1 or 8 getrandom(16) calls;
 //   2 threads      - generation throughput from 1 and from 2 threads, with
 //                    the same measure taken of getrandom(16) and of a pure
 //                    arithmetic loop, which tell how much of the second core
@@ -11,8 +15,11 @@
 //
 // Names are "group/who": scripts/bench pairs them up by these names.
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 #include <rpc/xdr.h>
+#include <sys/mman.h>
 #include <sys/random.h>
+#include <unistd.h>
 #include <uuid/uuid.h>
 
 #include <cstdint>
@@ -22,6 +29,7 @@
 #include <vector>
 
 #include "inputs.h"
+#include "thread_life.h"
 #include "varo_uuid.h"
 
 namespace {
@@ -103,6 +111,43 @@ void getrandom16(State &state) {
             break;
         }
     }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+// The vDSO's getrandom, found the way a program would find it through the
+// dynamic loader, with one state of its own (the kernel says how to map it).
+using VdsoGetrandom = ssize_t (*)(void *, std::size_t, unsigned, void *, std::size_t);
+
+void vdso_getrandom16(State &state) {
+    void *vdso = dlopen("linux-vdso.so.1", RTLD_NOW | RTLD_NOLOAD);
+    auto fn = vdso == nullptr ? nullptr
+                              : reinterpret_cast<VdsoGetrandom>(
+                                    dlvsym(vdso, "__vdso_getrandom", "LINUX_2.6"));
+    struct {
+        std::uint32_t size, prot, flags, reserved[13];
+    } params{};
+    if (fn == nullptr || fn(nullptr, 0, 0, &params, ~std::size_t{0}) != 0) {
+        state.SkipWithError("the vDSO has no getrandom");
+        return;
+    }
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    void *states = mmap(nullptr, page, static_cast<int>(params.prot),
+                        static_cast<int>(params.flags), -1, 0);
+    if (states == MAP_FAILED) {
+        state.SkipWithError("cannot map a vDSO getrandom state");
+        return;
+    }
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    for (auto _ : state) {
+        ssize_t got = fn(raw, sizeof raw, 0, states, params.size);
+        benchmark::DoNotOptimize(got);
+        benchmark::ClobberMemory();
+        if (got != static_cast<ssize_t>(sizeof raw)) {
+            state.SkipWithError("vDSO getrandom failed");
+            break;
+        }
+    }
+    munmap(states, page);
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
@@ -211,6 +256,18 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("generate/alloc_free", generate_alloc_free);
     benchmark::RegisterBenchmark("generate/getrandom16", getrandom16);
     benchmark::RegisterBenchmark("generate/libuuid_random_unparse", libuuid_random_unparse);
+    benchmark::RegisterBenchmark("generate/vdso_getrandom16", vdso_getrandom16);
+
+    for (int n : {1, 8}) {
+        benchmark::RegisterBenchmark("thread_life/ours", varo::bench::thread_life,
+                                     varo::bench::make_identifiers)
+            ->Arg(n)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("thread_life/getrandom16", varo::bench::thread_life,
+                                     varo::bench::make_getrandom16)
+            ->Arg(n)
+            ->UseRealTime();
+    }
 
     // Throughput by wall-clock time: items/s from N threads is the sum over
     // the threads divided by the time they took together.

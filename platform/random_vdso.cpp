@@ -71,8 +71,9 @@ pthread_key_t g_key;
 std::atomic<long> g_in_use{0};
 #endif
 
-// This thread's state, or kNone.
-__attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_state = States::kNone;
+// This thread's state, or null. Its index in g_states is the thread's
+// pthread key value, less one.
+__attribute__((tls_model("initial-exec"))) thread_local void *t_state = nullptr;
 // Set once this thread has given its state back or could not keep one: it
 // then draws by system call.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_stateless = false;
@@ -168,7 +169,7 @@ GetrandomFn find_getrandom() noexcept {
 void give_back(void *token) noexcept {
     // Runs in the exiting thread. A later thread-exit handler that draws
     // goes to the system call rather than take a state nobody gives back.
-    t_state = States::kNone;
+    t_state = nullptr;
     t_stateless = true;
     g_states.push(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(token) - 1));
 #if defined(VARO_UUID_FAULT_INJECTION)
@@ -199,55 +200,72 @@ bool setup() noexcept {
 
 void init() noexcept { g_status.store(setup() ? ready : absent, std::memory_order_release); }
 
-bool found() noexcept {
-    if (g_status.load(std::memory_order_acquire) == unknown) pthread_once(&g_once, init);
+// Looks the vDSO up on first use, once, whichever thread comes first.
+[[gnu::noinline]] bool look_up() noexcept {
+    pthread_once(&g_once, init);
     return g_status.load(std::memory_order_acquire) == ready;
 }
 
+bool found() noexcept {
+    const int status = g_status.load(std::memory_order_acquire);
+    return status == ready || (status == unknown && look_up());
+}
+
 // A state for this thread: an exited thread's, or one of a new page.
-std::uint32_t take_state() noexcept {
+void *take_state() noexcept {
     std::uint32_t state = g_states.pop();
     if (state == States::kNone) {
         // The protection and flags exactly as the vDSO asked for them.
         void *page = mmap(nullptr, g_vdso.page_size, g_vdso.prot, g_vdso.flags, -1, 0);
-        if (page == MAP_FAILED) return States::kNone;
+        if (page == MAP_FAILED) return nullptr;
         state = g_states.add_chunk(static_cast<std::uint8_t *>(page), g_vdso.per_page,
                                    g_vdso.stride);
         if (state == States::kNone) {
             munmap(page, g_vdso.page_size);
-            return States::kNone;
+            return nullptr;
         }
     }
     if (pthread_setspecific(g_key, reinterpret_cast<void *>(std::uintptr_t{state} + 1)) != 0) {
         g_states.push(state);
-        return States::kNone;
+        return nullptr;
     }
 #if defined(VARO_UUID_FAULT_INJECTION)
     g_in_use.fetch_add(1, std::memory_order_relaxed);
 #endif
-    return state;
+    return g_states.address(state);
+}
+
+
+// One draw with `state`; the caller has set t_busy.
+Draw draw_with(void *state, std::uint8_t *out) noexcept {
+    if (fault::should_fail(fault::Site::vdso_draw)) return Draw::failed;
+    const long got = g_vdso.getrandom(out, kRandomDraw, 0, state, g_vdso.state_size);
+    return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::failed;
+}
+
+// A draw by a thread that holds no state yet, or one that interrupted its
+// own thread's draw from a signal handler: that one draws by system call.
+[[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
+    if (t_busy || t_stateless) return Draw::failed;
+    t_busy = true;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    void *state = t_state = take_state();
+    t_stateless = state == nullptr;
+    const Draw result = state != nullptr ? draw_with(state, out) : Draw::failed;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_busy = false;
+    return result;
 }
 
 }  // namespace
 
 Draw vdso_random16(std::uint8_t *out) noexcept {
     if (!found()) return Draw::absent;
-    if (t_busy) return Draw::failed;
+    void *state = t_state;
+    if (state == nullptr || t_busy) [[unlikely]] return first_draw(out);
     t_busy = true;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-
-    std::uint32_t state = t_state;
-    if (state == States::kNone && !t_stateless) {
-        state = t_state = take_state();
-        t_stateless = state == States::kNone;
-    }
-    Draw result = Draw::failed;
-    if (state != States::kNone && !fault::should_fail(fault::Site::vdso_draw)) {
-        const long got = g_vdso.getrandom(out, kRandomDraw, 0, g_states.address(state),
-                                          g_vdso.state_size);
-        if (got == static_cast<long>(kRandomDraw)) result = Draw::done;
-    }
-
+    const Draw result = draw_with(state, out);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_busy = false;
     return result;

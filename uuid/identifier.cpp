@@ -34,9 +34,7 @@ int varo_uuid_generate_to_buf(char *buf) noexcept {
     GUID guid;
     if (CoCreateGuid(&guid) != S_OK) return -1;
     // The GUID's bytes as they lie in memory; nothing is reordered.
-    unsigned char raw[VARO_UUID_RAW_SIZE];
-    std::memcpy(raw, &guid, sizeof raw);
-    varo_uuid_from_bytes(raw, buf);
+    varo_uuid_from_bytes(reinterpret_cast<const unsigned char *>(&guid), buf);
     return 0;
 }
 
