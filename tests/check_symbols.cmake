@@ -1,8 +1,15 @@
 # Checks the shipped library: it exports exactly the listed functions, needs
 # only libc and libtirpc at run time, and references nothing that prints,
 # aborts or belongs to the C++ runtime.
-# Arguments: LIBRARY, EXPECTED (one name a line), SANITIZED (sanitizer list).
-execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
+# Arguments: LIBRARY, EXPECTED (one name a line), SANITIZED (sanitizer list),
+# NM and READELF (the target's binutils; default nm and readelf).
+if(NOT NM)
+  set(NM nm)
+endif()
+if(NOT READELF)
+  set(READELF readelf)
+endif()
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[^\n]+" lines "${defined}")
 set(exported "")
 foreach(line IN LISTS lines)
@@ -18,7 +25,7 @@ if(NOT exported STREQUAL expected)
 endif()
 
 if(NOT SANITIZED)
-  execute_process(COMMAND readelf -d ${LIBRARY} OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
   string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${dynamic}")
   foreach(lib IN LISTS needed)
     if(NOT lib MATCHES "\\[(libc\\.so|libtirpc\\.so)")
@@ -29,7 +36,7 @@ if(NOT SANITIZED)
     message(FATAL_ERROR "SONAME is not libvaro_uuid.so.1")
   endif()
 
-  execute_process(COMMAND nm -D --undefined-only ${LIBRARY} OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${NM} -D --undefined-only ${LIBRARY} OUTPUT_VARIABLE undefined COMMAND_ERROR_IS_FATAL ANY)
   string(REGEX MATCHALL "[^\n]+" lines "${undefined}")
   foreach(line IN LISTS lines)
     # __cxa_finalize is the C library's own, for shared-object unloading.

@@ -195,8 +195,17 @@ TEST(Concurrency, ForkedChildrenNeverRepeatWithoutWipeOnFork) {
 // A raw clone() runs no fork handlers; only the wiped pages keep the child
 // from reusing its parent's batch.
 TEST_P(Sources, RawCloneChildrenNeverRepeatTheParent) {
+#if defined(VARO_UUID_TEST_EMULATED)
+    GTEST_SKIP() << "qemu-user accepts MADV_WIPEONFORK without applying it, so under it "
+                    "a raw clone() child does see its parent's batch";
+#endif
     check_children_do_not_repeat([] {
+#if defined(__s390__)
+        // The s390 clone system call takes the stack before the flags.
+        return static_cast<pid_t>(syscall(SYS_clone, nullptr, SIGCHLD, nullptr, nullptr, nullptr));
+#else
         return static_cast<pid_t>(syscall(SYS_clone, SIGCHLD, nullptr, nullptr, nullptr, nullptr));
+#endif
     });
 }
 #endif
