@@ -106,7 +106,9 @@ id_list *mint_ids_1_svc(u_int *count, struct svc_req *req) {
 
 static volatile sig_atomic_t stop_signal = 0;
 
-static void on_stop(int sig) { stop_signal = sig; }
+static void on_stop(int sig) {
+    stop_signal = sig;
+}
 
 /*
  * The loop of svc_run(), which cannot be left from a signal handler. The
