@@ -24,13 +24,13 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                           \
-    do {                                                                      \
-        if (!(cond)) {                                                        \
-            fprintf(stderr, "%s:%d: CHECK(%s)\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                       \
-        }                                                                     \
-    } while (0)
+/* Counts a failed expectation and says which. */
+static void expect(int ok, const char *what) {
+    if (!ok) {
+        fprintf(stderr, "idservice_client: FAILED: %s\n", what);
+        ++failures;
+    }
+}
 
 /* Status of the client's last call. */
 static enum clnt_stat last_status(CLIENT *clnt) {
@@ -50,15 +50,16 @@ static unsigned echoes = 0;
 static void check_echo(CLIENT *clnt, varo_uuid_t id, char *name) {
     named_id request = {id, name};
     named_id *reply = echo_id_1(&request, clnt);
-    CHECK(reply != NULL);
+    expect(reply != NULL, "ECHO_ID answers");
     if (reply == NULL) {
         clnt_perror(clnt, "echo_id");
         return;
     }
-    CHECK(varo_uuid_compare(reply->id, id) == 1);
-    CHECK(reply->name != NULL && strcmp(reply->name, name) == 0);
+    expect(varo_uuid_compare(reply->id, id) == 1, "ECHO_ID gives back the identifier sent");
+    expect(reply->name != NULL && strcmp(reply->name, name) == 0,
+           "ECHO_ID gives back the name sent");
     clnt_freeres(clnt, (xdrproc_t)xdr_named_id, (char *)reply);
-    CHECK(reply->id == NULL && reply->name == NULL);
+    expect(reply->id == NULL && reply->name == NULL, "clnt_freeres() leaves null pointers");
     ++echoes;
 }
 
@@ -91,15 +92,15 @@ static int by_text(const void *a, const void *b) {
  * each well-formed. */
 static void check_mint(CLIENT *clnt, u_int count) {
     id_list *reply = mint_ids_1(&count, clnt);
-    CHECK(reply != NULL);
+    expect(reply != NULL, "MINT_IDS answers");
     if (reply == NULL) {
         clnt_perror(clnt, "mint_ids");
         return;
     }
-    CHECK(reply->id_list_len == count);
+    expect(reply->id_list_len == count, "MINT_IDS gives as many identifiers as asked for");
     for (u_int i = 0; i < reply->id_list_len; ++i) {
         varo_uuid_t id = reply->id_list_val[i];
-        CHECK(well_formed(id));
+        expect(well_formed(id), "a minted identifier is well-formed");
         if (id != NULL && minted_count < sizeof minted / sizeof minted[0])
             snprintf(minted[minted_count++], VARO_UUID_TEXT_SIZE, "%s", id);
     }
@@ -136,21 +137,23 @@ int main(int argc, char **argv) {
     char *names[] = {"", "a", "pay slip 2024/03", "\xc3\xa9t\xc3\xa9", long_name};
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
         char text[VARO_UUID_TEXT_SIZE];
-        CHECK(varo_uuid_generate_on_buf(text) == 0);
+        expect(varo_uuid_generate_on_buf(text) == 0, "an identifier is generated");
         check_echo(clnt, text, names[i]);
     }
 
     /* A text that is not an identifier is refused by the client's encoder. */
     char not_an_id[] = "not an identifier";
     named_id bad = {not_an_id, "bad"};
-    CHECK(echo_id_1(&bad, clnt) == NULL && last_status(clnt) == RPC_CANTENCODEARGS);
+    expect(echo_id_1(&bad, clnt) == NULL && last_status(clnt) == RPC_CANTENCODEARGS,
+           "a text that is not an identifier cannot be sent");
 
     /* Minting: none, one, several, the most allowed (twice, so that repeats
      * between calls show too), and one too many. */
     const u_int counts[] = {0, 1, 7, MINT_MAX, MINT_MAX};
     for (size_t i = 0; i < sizeof counts / sizeof counts[0]; ++i) check_mint(clnt, counts[i]);
     u_int too_many = MINT_MAX + 1;
-    CHECK(mint_ids_1(&too_many, clnt) == NULL && last_status(clnt) == RPC_CANTDECODEARGS);
+    expect(mint_ids_1(&too_many, clnt) == NULL && last_status(clnt) == RPC_CANTDECODEARGS,
+           "MINT_IDS refuses more than MINT_MAX");
 
     /* The connection still serves after the refusals. */
     check_mint(clnt, 2);
@@ -158,9 +161,10 @@ int main(int argc, char **argv) {
     size_t expected = 0;
     for (size_t i = 0; i < sizeof counts / sizeof counts[0]; ++i) expected += counts[i];
     expected += 2;
-    CHECK(minted_count == expected);
+    expect(minted_count == expected, "every identifier asked for was minted");
     qsort(minted, minted_count, sizeof minted[0], by_text);
-    for (size_t i = 1; i < minted_count; ++i) CHECK(strcmp(minted[i - 1], minted[i]) != 0);
+    for (size_t i = 1; i < minted_count; ++i)
+        expect(strcmp(minted[i - 1], minted[i]) != 0, "minted identifiers are distinct");
 
     clnt_destroy(clnt);
     if (failures != 0) return 1;
