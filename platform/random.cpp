@@ -46,7 +46,15 @@ bool syscall_random(void *out, std::size_t n) noexcept {
     return true;
 }
 
-bool random16(std::uint8_t *out) noexcept {
+namespace {
+
+// Set while this thread is in the middle of a draw. A signal handler that
+// generates then would find the thread's state half-updated, or wait for a
+// first-use lookup that its own thread is making: it reads the kernel
+// directly instead.
+__attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
+
+bool draw(std::uint8_t *out) noexcept {
     // The vDSO, where the kernel offers it; a draw it cannot serve goes to
     // the system call, never to the pool, whose bytes a VM snapshot could
     // repeat.
@@ -55,18 +63,29 @@ bool random16(std::uint8_t *out) noexcept {
             case Draw::done:
                 count(RandomSource::vdso);
                 return true;
-            case Draw::failed:
+            case Draw::to_kernel:
                 return by_syscall(out);
             case Draw::absent:
                 break;
         }
     }
-    if (!fault::should_fail(fault::Site::pool)) {
-        if (!pool_random16(out)) return false;
+    if (!fault::should_fail(fault::Site::pool) && pool_random16(out) == Draw::done) {
         count(RandomSource::pool);
         return true;
     }
     return by_syscall(out);
+}
+
+}  // namespace
+
+bool random16(std::uint8_t *out) noexcept {
+    if (t_busy) return by_syscall(out);
+    t_busy = true;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    const bool ok = draw(out);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    t_busy = false;
+    return ok;
 }
 
 #if defined(VARO_UUID_FAULT_INJECTION)

@@ -30,26 +30,34 @@ enum class RandomSource : unsigned char { vdso, pool, syscall };
 // ---- The sources, for random.cpp ------------------------------------------
 
 enum class Draw : unsigned char {
-    done,    // 16 bytes written
-    failed,  // the source could not serve this draw; ask the kernel directly
-    absent,  // the kernel offers no such source
+    done,       // 16 bytes written
+    to_kernel,  // the source does not serve this draw: ask the system call
+    absent,     // the kernel offers no such source
 };
 
 // Reads exactly `n` bytes with the getrandom() system call, retrying on
 // EINTR and short reads. Returns false on any other failure.
 bool syscall_random(void *out, std::size_t n) noexcept;
 
+// The two sources below are called only from random16(), never while their
+// thread is in the middle of another draw: a signal handler that generates
+// then goes to the system call.
+
 // 16 bytes from the vDSO's getrandom with this thread's state.
 Draw vdso_random16(std::uint8_t *out) noexcept;
 
-// 16 bytes from this thread's pool, refilled from the kernel.
-bool pool_random16(std::uint8_t *out) noexcept;
+// 16 bytes from this thread's pool, refilled from the kernel; never absent.
+Draw pool_random16(std::uint8_t *out) noexcept;
 
 #if defined(VARO_UUID_FAULT_INJECTION)
 // ---- Test builds only -------------------------------------------------------
 
 // True when the vDSO offers getrandom and its states can be sized.
 bool vdso_getrandom_found() noexcept;
+
+// This thread's vDSO state, its size as the vDSO wants it, or null.
+const void *vdso_state_of_this_thread() noexcept;
+std::size_t vdso_state_size() noexcept;
 
 // Draws served by each source so far, process-wide.
 long random_draws(RandomSource source) noexcept;

@@ -19,8 +19,9 @@
 // - When a thread exits, its unused bytes are wiped and the page goes on a
 //   process-wide stack for the next new thread; pages are never unmapped.
 // - The hot path takes no lock. A signal handler that draws while its thread
-//   is in the middle of a draw reads the kernel directly instead of the page.
-// - Any failure of the kernel source fails the draw.
+//   is in the middle of a draw reads the kernel directly (random.cpp).
+// - A failed refill sends the draw to the system call; when that fails too,
+//   the draw fails.
 #include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -78,8 +79,6 @@ __attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_page = P
 __attribute__((tls_model("initial-exec"))) thread_local unsigned char t_cold = 0;
 // Set once this thread has given its page back or could not get one.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_unbuffered = false;
-// Set while this thread works on its pool.
-__attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
 
 void wipe(void *p, std::size_t n) noexcept { explicit_bzero(p, n); }
 
@@ -109,14 +108,15 @@ void init_once() noexcept {
 
 // True when a fork cannot hand the page's bytes to a child: the page is
 // wiped on fork, or the fork handler's epoch guards it. Without wipe-on-fork
-// only the epoch protects the page, which a raw clone() bypasses.
-bool fork_safe(void *page, bool fresh) noexcept {
+// only the epoch protects the page, which a raw clone() bypasses. The advice
+// is given again to a reused page: it costs one call per thread.
+bool fork_safe(void *page) noexcept {
     if (fault::should_fail(fault::Site::wipe_on_fork)) {
         // As if the kernel had refused the advice, for a reused page too.
-        if (!fresh) madvise(page, kPageSize, MADV_KEEPONFORK);
+        madvise(page, kPageSize, MADV_KEEPONFORK);
         return g_atfork_ok;
     }
-    return !fresh || madvise(page, kPageSize, MADV_WIPEONFORK) == 0 || g_atfork_ok;
+    return madvise(page, kPageSize, MADV_WIPEONFORK) == 0 || g_atfork_ok;
 }
 
 // A page for this thread: an exited thread's, or a new one.
@@ -133,7 +133,7 @@ Pool *take_page() noexcept {
     } else {
         page = g_pages.address(index);
     }
-    if (!fork_safe(page, fresh)) {
+    if (!fork_safe(page)) {
         if (fresh) munmap(page, kPageSize);
         else g_pages.push(index);
         return nullptr;
@@ -158,57 +158,53 @@ Pool *take_page() noexcept {
 
 // Takes 16 bytes from this thread's pool, refilling it when it is empty or
 // was filled before a fork.
+//
+// A signal handler may fork (with _Fork() or a raw clone(), which run no
+// fork handler) at any point here. The child's wiped page then reads epoch
+// 0, which no fork epoch equals: the epoch is stored before a refill and
+// compared again after the copy, so the child never hands out what the
+// page held, nor the zeros it holds after the wipe.
 bool draw_from(Pool *pool, std::uint8_t *out) noexcept {
     const std::uint32_t epoch = g_fork_epoch.load(std::memory_order_relaxed);
-    if (pool->left < kRandomDraw || pool->epoch != epoch) {
+    std::uint32_t left = pool->left;
+    if (left < kRandomDraw || pool->epoch != epoch) {
         std::uint32_t size = pool->refill == 0 ? kFirstRefill : pool->refill * 2;
         if (size > sizeof pool->bytes) size = sizeof pool->bytes;
-        if (!syscall_random(pool->bytes, size)) {
-            pool->left = 0;
-            return false;
-        }
-        pool->refill = size;
-        pool->left = size;
+        pool->left = 0;  // empty until the fill is complete
         pool->epoch = epoch;
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        if (!syscall_random(pool->bytes, size)) return false;
+        pool->refill = size;
+        left = size;
     }
-    pool->left -= kRandomDraw;
-    std::uint8_t *chunk = pool->bytes + pool->left;
+    left -= kRandomDraw;
+    pool->left = left;
+    std::uint8_t *chunk = pool->bytes + left;
     std::memcpy(out, chunk, kRandomDraw);
     wipe(chunk, kRandomDraw);
-    // A signal handler may have forked between the check above and the
-    // copy: in the child the page is wiped or stale, so the copy is not used.
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (pool->epoch != g_fork_epoch.load(std::memory_order_relaxed)) {
-        return syscall_random(out, kRandomDraw);
-    }
-    return true;
+    return pool->epoch == g_fork_epoch.load(std::memory_order_relaxed);
 }
 
 }  // namespace
 
-bool pool_random16(std::uint8_t *out) noexcept {
-    // A signal handler that generates while this thread is inside the pool
-    // code would find it half-updated; it reads the kernel directly.
-    if (t_busy) return syscall_random(out, kRandomDraw);
-    t_busy = true;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-
+Draw pool_random16(std::uint8_t *out) noexcept {
     Pool *pool = t_pool;
-    if (pool == nullptr && !t_unbuffered && t_cold >= kColdDraws) {
+    if (pool == nullptr) {
+        // A thread's first draws, and every draw of a thread that cannot
+        // keep a page, go to the system call.
+        if (t_unbuffered) return Draw::to_kernel;
+        if (t_cold < kColdDraws) {
+            ++t_cold;
+            return Draw::to_kernel;
+        }
         pool = t_pool = take_page();
-        t_unbuffered = pool == nullptr;
+        if (pool == nullptr) {
+            t_unbuffered = true;
+            return Draw::to_kernel;
+        }
     }
-    bool ok;
-    if (pool != nullptr) {
-        ok = draw_from(pool, out);
-    } else {
-        if (t_cold < kColdDraws) ++t_cold;
-        ok = syscall_random(out, kRandomDraw);
-    }
-
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_busy = false;
-    return ok;
+    return draw_from(pool, out) ? Draw::done : Draw::to_kernel;
 }
 
 #if defined(VARO_UUID_FAULT_INJECTION)

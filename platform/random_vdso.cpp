@@ -9,8 +9,6 @@
 // kernel maps them droppable, wiped on fork and left out of core dumps, and
 // it re-keys a state whenever its own generation moves on: after a fork (the
 // state reads as zero), after a VM snapshot is restored, and on reseeding.
-// A state found in use, as when a signal handler draws in the middle of a
-// draw, makes the vDSO fall back to the system call by itself.
 //
 // Each thread holds one state, taken from a process-wide stack and given
 // back when the thread exits. States are mapped a page at a time, and a page
@@ -77,11 +75,27 @@ __attribute__((tls_model("initial-exec"))) thread_local void *t_state = nullptr;
 // Set once this thread has given its state back or could not keep one: it
 // then draws by system call.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_stateless = false;
-// Set while this thread takes a state or draws, so that a signal handler
-// interrupting it does not take a second state.
-__attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
 
 // ---- Finding the function in the vDSO --------------------------------------
+
+// The name and symbol version of the function in each architecture's vDSO.
+struct Export {
+    const char *name;
+    const char *version;
+};
+#if defined(__x86_64__)
+constexpr Export kGetrandom{"__vdso_getrandom", "LINUX_2.6"};
+#elif defined(__aarch64__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.39"};
+#elif defined(__s390x__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.29"};
+#elif defined(__powerpc64__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.15"};
+#elif defined(__loongarch64)
+constexpr Export kGetrandom{"__vdso_getrandom", "LINUX_5.10"};
+#else
+constexpr Export kGetrandom{nullptr, nullptr};  // no vDSO getrandom here
+#endif
 
 // Number of entries in the dynamic symbol table, from the GNU hash table.
 std::size_t gnu_hash_symbols(const std::uint32_t *table) noexcept {
@@ -110,8 +124,9 @@ ElfW(Half) version_index(const ElfW(Verdef) *def, const char *strings, const cha
     }
 }
 
-// Looks __vdso_getrandom@LINUX_2.6 up in the vDSO's dynamic symbol table.
+// Looks kGetrandom up in the vDSO's dynamic symbol table.
 GetrandomFn find_getrandom() noexcept {
+    if (kGetrandom.name == nullptr) return nullptr;
     const auto base = static_cast<std::uintptr_t>(getauxval(AT_SYSINFO_EHDR));
     if (base == 0) return nullptr;
     const auto *ehdr = reinterpret_cast<const ElfW(Ehdr) *>(base);
@@ -151,14 +166,19 @@ GetrandomFn find_getrandom() noexcept {
         return nullptr;
     }
     const std::size_t count = hash != nullptr ? hash[1] : gnu_hash_symbols(gnu_hash);
-    const ElfW(Half) wanted =
-        versions != nullptr && defs != nullptr ? version_index(defs, strings, "LINUX_2.6") : 0;
-    if (versions != nullptr && wanted == 0) return nullptr;
+    // Without both version tables the symbols are taken as unversioned.
+    const bool versioned = versions != nullptr && defs != nullptr;
+    const ElfW(Half) wanted = versioned ? version_index(defs, strings, kGetrandom.version) : 0;
+    if (versioned && wanted == 0) return nullptr;
     for (std::size_t i = 0; i < count; ++i) {
         const ElfW(Sym) &sym = symbols[i];
-        if (ELF64_ST_TYPE(sym.st_info) != STT_FUNC || sym.st_shndx == SHN_UNDEF) continue;
-        if (std::strcmp(strings + sym.st_name, "__vdso_getrandom") != 0) continue;
-        if (versions != nullptr && (versions[i] & 0x7fff) != wanted) continue;
+        // Some vDSOs (ppc64) mark their functions STT_NOTYPE.
+        const unsigned type = ELF64_ST_TYPE(sym.st_info);
+        if ((type != STT_FUNC && type != STT_NOTYPE) || sym.st_shndx == SHN_UNDEF) continue;
+        const unsigned bind = ELF64_ST_BIND(sym.st_info);
+        if (bind != STB_GLOBAL && bind != STB_WEAK) continue;
+        if (std::strcmp(strings + sym.st_name, kGetrandom.name) != 0) continue;
+        if (versioned && (versions[i] & 0x7fff) != wanted) continue;
         return reinterpret_cast<GetrandomFn>(load + sym.st_value);
     }
     return nullptr;
@@ -236,25 +256,18 @@ void *take_state() noexcept {
 }
 
 
-// One draw with `state`; the caller has set t_busy.
 Draw draw_with(void *state, std::uint8_t *out) noexcept {
-    if (fault::should_fail(fault::Site::vdso_draw)) return Draw::failed;
+    if (fault::should_fail(fault::Site::vdso_draw)) return Draw::to_kernel;
     const long got = g_vdso.getrandom(out, kRandomDraw, 0, state, g_vdso.state_size);
-    return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::failed;
+    return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::to_kernel;
 }
 
-// A draw by a thread that holds no state yet, or one that interrupted its
-// own thread's draw from a signal handler: that one draws by system call.
+// The first draw of a thread: it takes a state.
 [[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
-    if (t_busy || t_stateless) return Draw::failed;
-    t_busy = true;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (t_stateless) return Draw::to_kernel;
     void *state = t_state = take_state();
     t_stateless = state == nullptr;
-    const Draw result = state != nullptr ? draw_with(state, out) : Draw::failed;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_busy = false;
-    return result;
+    return state != nullptr ? draw_with(state, out) : Draw::to_kernel;
 }
 
 }  // namespace
@@ -262,17 +275,14 @@ Draw draw_with(void *state, std::uint8_t *out) noexcept {
 Draw vdso_random16(std::uint8_t *out) noexcept {
     if (!found()) return Draw::absent;
     void *state = t_state;
-    if (state == nullptr || t_busy) [[unlikely]] return first_draw(out);
-    t_busy = true;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    const Draw result = draw_with(state, out);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    t_busy = false;
-    return result;
+    if (state == nullptr) [[unlikely]] return first_draw(out);
+    return draw_with(state, out);
 }
 
 #if defined(VARO_UUID_FAULT_INJECTION)
 bool vdso_getrandom_found() noexcept { return found(); }
+const void *vdso_state_of_this_thread() noexcept { return t_state; }
+std::size_t vdso_state_size() noexcept { return found() ? g_vdso.state_size : 0; }
 long vdso_states_in_use() noexcept { return g_in_use.load(); }
 long vdso_state_pages() noexcept { return g_states.chunks(); }
 #endif
