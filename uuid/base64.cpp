@@ -374,6 +374,103 @@ __attribute__((target("avx2"))) std::size_t decode_mixed_avx2(const unsigned cha
     }
     return done;
 }
+
+// ---- Identifier texts: 16 bytes <-> 24 characters -----------------------
+//
+// The identifier's text is exactly six groups: five full ones and the last
+// byte with "==". Both kernels keep to the 16 raw bytes and the 24
+// characters: the loads are 16 bytes at text + 0 and text + 8, never past
+// the text's 25-byte block, and the stores end at the last character.
+
+// Path-safe characters by their nibbles: a character is in the alphabet
+// when kLowClass[low nibble] & kHighClass[high nibble] is 0. Each bit of
+// kHighClass names one high nibble's set of refused low nibbles:
+//   0x01 '+' row (2): all but B      0x02 digit row (3): A-F
+//   0x04 'A'/'a' rows (4, 6): 0      0x08 'P' row (5): B-E ('_' is F)
+//   0x10 'p' row (7): B-F            0xFF every other row
+VARO_AVX2 inline __m256i path_safe_low_class() noexcept {
+    return _mm256_broadcastsi128_si256(_mm_setr_epi8(0x05, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+                                                     0x01, 0x01, 0x01, 0x03, 0x1A, 0x1B, 0x1B,
+                                                     0x1B, 0x13));
+}
+VARO_AVX2 inline __m256i path_safe_high_class() noexcept {
+    const char x = static_cast<char>(0xFF);
+    return _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(x, x, 0x01, 0x02, 0x04, 0x08, 0x04, 0x10, x, x, x, x, x, x, x, x));
+}
+// What to add to a character to get its six bits, by high nibble; '_'
+// looks up row 13, which no character has.
+VARO_AVX2 inline __m256i path_safe_roll() noexcept {
+    return _mm256_broadcastsi128_si256(_mm_setr_epi8(0, 0, 62 - '+', 52 - '0', -'A', -'A',
+                                                     26 - 'a', 26 - 'a', 0, 0, 0, 0, 0,
+                                                     63 - '_', 0, 0));
+}
+
+// 24 characters, the last two already known to be "==", into 16 bytes.
+__attribute__((target("avx2"))) bool decode24_avx2(const unsigned char *s, unsigned char *raw,
+                                                   bool canonical) noexcept {
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
+    const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + 8));
+    // Characters 0-15 in the low half, 16-23 in the high half, then zeros.
+    const __m256i c = _mm256_set_m128i(_mm_srli_si128(second, 8), first);
+    const __m256i nibble = _mm256_set1_epi8(0x0F);
+    const __m256i hi = _mm256_and_si256(_mm256_srli_epi32(c, 4), nibble);
+    const __m256i lo = _mm256_and_si256(c, nibble);
+    __m256i bad = _mm256_and_si256(_mm256_shuffle_epi8(path_safe_low_class(), lo),
+                                   _mm256_shuffle_epi8(path_safe_high_class(), hi));
+    const __m256i row = _mm256_or_si256(
+        hi, _mm256_and_si256(_mm256_cmpeq_epi8(c, _mm256_set1_epi8('_')), _mm256_set1_epi8(8)));
+    // Only characters 0 to 21 carry bits; the rest becomes zero.
+    const __m256i data = _mm256_setr_epi64x(-1, -1, 0x0000FFFFFFFFFFFF, 0);
+    const __m256i v =
+        _mm256_and_si256(_mm256_add_epi8(c, _mm256_shuffle_epi8(path_safe_roll(), row)), data);
+    if (canonical) {
+        // Character 21 may carry only the top two bits of its six.
+        bad = _mm256_or_si256(bad, _mm256_and_si256(v, _mm256_setr_epi64x(0, 0, 0x00000F0000000000, 0)));
+    }
+    if (!_mm256_testz_si256(bad, data)) return false;
+    // Pairs of six bits into twelve, pairs of twelve into twenty-four, then
+    // the three bytes of each group, most significant first.
+    const __m256i v12 = _mm256_maddubs_epi16(v, _mm256_set1_epi32(0x01400140));
+    const __m256i v24 = _mm256_madd_epi16(v12, _mm256_set1_epi32(0x00011000));
+    const __m256i bytes = _mm256_shuffle_epi8(
+        v24, _mm256_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1, 2, 1, 0, 6,
+                              5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    // Bytes 0-11 from the low half, 12-15 from the start of the high half.
+    const __m128i out = _mm_or_si128(_mm256_castsi256_si128(bytes),
+                                     _mm_slli_si128(_mm256_extracti128_si256(bytes, 1), 12));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(raw), out);
+    return true;
+}
+
+// 16 bytes into 24 characters ending in "==".
+__attribute__((target("avx2"))) void encode16_avx2(const unsigned char *raw, char *text) noexcept {
+    const __m256i r =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(raw)));
+    // Groups 0-3 in the low half; group 4 and the last byte (as b15 0 0) in
+    // the high half; each group b0 b1 b2 laid out as b1 b0 b2 b1.
+    const __m256i v = _mm256_shuffle_epi8(
+        r, _mm256_setr_epi8(1, 0, 2, 1, 4, 3, 5, 4, 7, 6, 8, 7, 10, 9, 11, 10, 13, 12, 14, 13, -1,
+                            15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+    const __m256i a = _mm256_mulhi_epu16(_mm256_and_si256(v, _mm256_set1_epi32(0x0fc0fc00)),
+                                         _mm256_set1_epi32(0x04000040));
+    const __m256i b = _mm256_mullo_epi16(_mm256_and_si256(v, _mm256_set1_epi32(0x003f03f0)),
+                                         _mm256_set1_epi32(0x01000010));
+    const __m256i idx = _mm256_or_si256(a, b);
+    // Six bits to a character: 0-25 'A'.., 26-51 'a'.., 52-61 '0'.., 62 '+',
+    // 63 '_', through an offset picked by range.
+    __m256i range = _mm256_subs_epu8(idx, _mm256_set1_epi8(51));
+    range = _mm256_or_si256(range, _mm256_and_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(26), idx),
+                                                    _mm256_set1_epi8(13)));
+    const __m256i offsets = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                      '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '_' - 63, 'A', 0, 0));
+    __m256i chars = _mm256_add_epi8(idx, _mm256_shuffle_epi8(offsets, range));
+    // Characters 22 and 23 come out as 'A' (six zero bits); make them '='.
+    chars = _mm256_add_epi8(chars, _mm256_setr_epi64x(0, 0, static_cast<long long>(0xFCFC000000000000ull), 0));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(text), _mm256_castsi256_si128(chars));
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(text + 16), _mm256_extracti128_si256(chars, 1));
+}
 #endif
 
 bool decode_any(const char *text, std::size_t n, unsigned char *out, const char *alphabet,
@@ -410,6 +507,9 @@ DecodedSize measure(const char *text, std::uint64_t n) noexcept {
 }
 
 void encode16(const unsigned char *raw, char *text) noexcept {
+#if defined(__x86_64__)
+    if (varo::platform::cpu_has_avx2()) return encode16_avx2(raw, text);
+#endif
     const EncodeTable &t = kEncodePathsafe;
     for (int g = 0; g < 5; ++g, raw += 3, text += 4) {
         const std::uint32_t v = std::uint32_t{raw[0]} << 16 | std::uint32_t{raw[1]} << 8 | raw[2];
@@ -419,10 +519,13 @@ void encode16(const unsigned char *raw, char *text) noexcept {
     encode_tail(raw, 1, text, BASE64_ALPHABET_PATHSAFE);
 }
 
-bool decode24(const char *text, unsigned char *raw) noexcept {
-    const DecodeTable &t = kDecodePathsafe;
+bool decode24(const char *text, unsigned char *raw, bool canonical) noexcept {
     const auto *s = reinterpret_cast<const unsigned char *>(text);
     if (s[22] != kPad || s[23] != kPad) return false;
+#if defined(__x86_64__)
+    if (varo::platform::cpu_has_avx2()) return decode24_avx2(s, raw, canonical);
+#endif
+    const DecodeTable &t = kDecodePathsafe;
     std::uint32_t g[5];
     std::uint32_t bad = 0;
     for (int i = 0; i < 5; ++i) {
@@ -431,6 +534,9 @@ bool decode24(const char *text, unsigned char *raw) noexcept {
     }
     const std::uint32_t last = t.at[0][s[20]] | t.at[1][s[21]];
     if ((bad | last) & kInvalid) return false;
+    // Character 21 carries two bits of the last byte; its low four bits
+    // land in bits 12 to 15 here.
+    if (canonical && (last & 0xF000u) != 0) return false;
     // Five groups of 24 bits and one byte, as two 64-bit words.
     store_be64(raw, std::uint64_t{g[0]} << 40 | std::uint64_t{g[1]} << 16 | g[2] >> 8);
     store_be64(raw + 8, std::uint64_t{g[2]} << 56 | std::uint64_t{g[3]} << 32 |

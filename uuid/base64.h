@@ -78,12 +78,15 @@ struct DecodedSize {
 };
 DecodedSize measure(const char *text, std::uint64_t n) noexcept;
 
-// Identifier fast paths: exactly 16 bytes <-> 24 path-safe characters.
-// encode16 writes 24 characters and no NUL. decode24 reads 24 characters
-// that must end in "==" and writes 16 bytes; it returns false, writing
-// nothing, when any character is not path-safe.
+// Identifier fast paths: exactly 16 bytes <-> 24 path-safe characters,
+// with AVX2 when the processor has it. encode16 writes 24 characters and no
+// NUL. decode24 reads 24 characters that must end in "==" and writes 16
+// bytes; it returns false, writing nothing, when any character is not
+// path-safe or, with `canonical`, when character 21 has any of its low four
+// bits set (then the text is not the one encode16 writes for its bytes).
+// Neither reads or writes a byte outside the 16 bytes and the 24 characters.
 void encode16(const unsigned char *raw, char *text) noexcept;
-bool decode24(const char *text, unsigned char *raw) noexcept;
+bool decode24(const char *text, unsigned char *raw, bool canonical = false) noexcept;
 
 }  // namespace varo::base64
 
