@@ -1,7 +1,8 @@
-# Checks the shipped library: it exports exactly the listed functions, needs
-# only libc and libtirpc at run time, and references nothing that prints,
-# aborts or belongs to the C++ runtime.
-# Arguments: LIBRARY, EXPECTED (one name a line), SANITIZED (sanitizer list).
+# Checks the shipped library: it exports exactly the listed functions, each
+# in its symbol version node, needs only libc and libtirpc at run time, and
+# references nothing that prints, aborts or belongs to the C++ runtime.
+# Arguments: LIBRARY, EXPECTED (one name@@NODE a line), SANITIZED (sanitizer
+# list).
 execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[^\n]+" lines "${defined}")
 set(exported "")

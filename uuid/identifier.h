@@ -30,6 +30,11 @@ namespace varo {
 // Returns false otherwise; `raw` may then hold part of the bytes.
 bool text_to_raw16(const char *text, unsigned char *raw) noexcept;
 
+// Decodes `text` into `raw` only when it is a canonical identifier text:
+// 24 characters, as varo_uuid_from_bytes() writes them, then a NUL. Reads
+// at most 25 bytes of `text`. Returns false otherwise, with `raw` untouched.
+bool canonical_to_raw(const char *text, unsigned char *raw) noexcept;
+
 }  // namespace varo
 
 #endif  // VARO_UUID_IDENTIFIER_H
