@@ -64,12 +64,6 @@ int varo_uuid_compare(const char *a, const char *b) noexcept {
     return std::strcmp(a, b) == 0 ? 1 : 0;
 }
 
-char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
-    varo::base64::encode16(raw, buf);
-    buf[VARO_UUID_TEXT_CHARS] = '\0';
-    return buf;
-}
-
 unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
     return decode_text(text, raw, false);
 }
@@ -94,7 +88,7 @@ int varo_uuid_from_raw(const unsigned char *raw, char *buf) noexcept {
 
 namespace varo {
 
-bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
+bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept {
     return decode_text(text, raw, true) != nullptr;
 }
 
