@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "inputs.h"
+#include "peers.h"
 #include "varo_uuid.h"
 
 namespace {
@@ -110,19 +111,6 @@ void to_raw_ours(State &state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
-void decode24_openssl(State &state) {
-    unsigned char raw[18];  // the two '=' decode as two zero bytes
-    std::size_t i = 0;
-    for (auto _ : state) {
-        const auto *text = reinterpret_cast<const unsigned char *>(g_text_std[i++ & kRingMask].c);
-        benchmark::DoNotOptimize(text);
-        int n = EVP_DecodeBlock(raw, text, 24);
-        benchmark::DoNotOptimize(n);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-}
-
 // ---- RFC form -----------------------------------------------------------------
 
 void to_rfc_ours(State &state) {
@@ -183,7 +171,7 @@ int main(int argc, char **argv) {
 
     benchmark::RegisterBenchmark("text/is_valid", is_valid_ours);
     benchmark::RegisterBenchmark("text/to_raw", to_raw_ours);
-    benchmark::RegisterBenchmark("text/openssl_decode24", decode24_openssl);
+    benchmark::RegisterBenchmark("text/openssl_decode24", varo::bench::evp_decode24, &g_text_std);
     benchmark::RegisterBenchmark("rfc/to_rfc", to_rfc_ours);
     benchmark::RegisterBenchmark("rfc/libuuid_unparse", unparse_libuuid);
     benchmark::RegisterBenchmark("rfc/from_rfc", from_rfc_ours);
