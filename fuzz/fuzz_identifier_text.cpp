@@ -97,9 +97,9 @@ void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) 
     FUZZ_CHECK(std::memcmp(raw.get(), expected.get(), kRaw) == 0);
 
     // Canonical: 24 characters, 16 bytes, and their encoding is the text.
-    const bool canonical = ok && length == 24 && ref::decoded_size(chars) == kRaw &&
-                           ref::encode(expected.get(), kRaw, BASE64_ALPHABET_PATHSAFE) ==
-                               text.get();
+    const bool canonical =
+        ok && length == 24 && ref::decoded_size(chars) == kRaw &&
+        ref::encode(expected.get(), kRaw, BASE64_ALPHABET_PATHSAFE) == text.get();
     FUZZ_CHECK(varo_uuid_is_valid(text.get()) == (canonical ? 1 : 0));
     auto strict = ref::heap_area(kRaw, fill);
     FUZZ_CHECK(varo_uuid_to_raw(text.get(), strict.get()) == (canonical ? 0 : -1));
@@ -161,8 +161,8 @@ void check_bytes(const std::uint8_t *data, std::size_t size, unsigned char fill)
     if ((pick >> 1) % 4 == 1) form = "{" + form + "}";
     if ((pick >> 1) % 4 == 2) form = ((pick & 8) != 0 ? "URN:uuid:" : "urn:uuid:") + form;
     if ((pick >> 1) % 4 == 3) form.erase(std::remove(form.begin(), form.end(), '-'), form.end());
-    auto form_text = ref::heap_text(reinterpret_cast<const std::uint8_t *>(form.data()),
-                                    form.size());
+    auto form_text =
+        ref::heap_text(reinterpret_cast<const std::uint8_t *>(form.data()), form.size());
     auto from = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
     FUZZ_CHECK(varo_uuid_from_rfc(form_text.get(), reinterpret_cast<char *>(from.get())) == 0);
     FUZZ_CHECK(std::memcmp(from.get(), text, VARO_UUID_TEXT_SIZE) == 0);

@@ -53,7 +53,8 @@ int main(void) {
     CHECK(varo_uuid_from_raw(ascending, buf) == 0 && strcmp(buf, "AAECAwQFBgcICQoLDA0ODw==") == 0);
     CHECK(varo_uuid_is_valid(buf) == 1 && varo_uuid_is_valid("AAECAwQFBgcICQoLDA0ODx==") == 0);
     CHECK(varo_uuid_to_raw(buf, raw) == 0 && memcmp(raw, ascending, sizeof raw) == 0);
-    CHECK(varo_uuid_to_rfc(buf, rfc) == 0 && strcmp(rfc, "03020100-0504-0706-0809-0a0b0c0d0e0f") == 0);
+    CHECK(varo_uuid_to_rfc(buf, rfc) == 0 &&
+          strcmp(rfc, "03020100-0504-0706-0809-0a0b0c0d0e0f") == 0);
     CHECK(varo_uuid_from_rfc("{03020100-0504-0706-0809-0A0B0C0D0E0F}", buf) == 0);
     CHECK(varo_uuid_compare(buf, "AAECAwQFBgcICQoLDA0ODw==") == 1);
     CHECK(varo_uuid_to_rfc(made, rfc) == 0 && rfc[14] == '4'); /* version 4 */

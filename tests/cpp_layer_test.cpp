@@ -5,9 +5,9 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <map>
 #include <array>
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <random>
 #include <set>
@@ -292,7 +292,10 @@ TEST(CppLayer, ParseAndTheRfcForm) {
     const std::string text(kVectors[0].text);
     const std::string rfc = "03020100-0504-0706-0809-0a0b0c0d0e0f";
     const std::string refused_texts[] = {
-        "", text.substr(0, 23), text + "A", "AAECAwQFBgcICQoLDA0ODx==",
+        "",
+        text.substr(0, 23),
+        text + "A",
+        "AAECAwQFBgcICQoLDA0ODx==",
         std::string("AAECAwQFBgcICQoLDA0OD\0==", 24),
     };
     for (const std::string &t : refused_texts) {
@@ -301,8 +304,13 @@ TEST(CppLayer, ParseAndTheRfcForm) {
         EXPECT_TRUE(r.value.empty());
     }
     const std::string refused_rfcs[] = {
-        "", rfc.substr(0, 35), rfc + "0", " " + rfc, rfc + std::string("\0junk", 5),
-        "urn:uuid:" + rfc + "0", std::string(100, '0'),
+        "",
+        rfc.substr(0, 35),
+        rfc + "0",
+        " " + rfc,
+        rfc + std::string("\0junk", 5),
+        "urn:uuid:" + rfc + "0",
+        std::string(100, '0'),
     };
     for (const std::string &r : refused_rfcs) {
         auto got = uuid::from_rfc(r);

@@ -1,5 +1,7 @@
 // Identifier generation, text form, comparison and the text <-> bytes
 // conversions.
+#include "identifier.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "base64.h"
-#include "identifier.h"
 #include "platform/fault.h"
 #include "reference_codec.h"
 #include "varo_uuid.h"

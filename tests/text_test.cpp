@@ -51,12 +51,14 @@ std::string rfc_of(const Raw &raw) {
 }
 
 // A heap copy of `s` with its NUL and nothing more.
-std::vector<char> c_string(const std::string &s) { return {s.c_str(), s.c_str() + s.size() + 1}; }
+std::vector<char> c_string(const std::string &s) {
+    return {s.c_str(), s.c_str() + s.size() + 1};
+}
 
 // Every test runs with the AVX2 kernels (where the processor has them) and
 // with the scalar ones.
 class Text : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
         if (!GetParam()) varo::fault::arm(varo::fault::Site::avx2, 0, INT_MAX);
     }
@@ -118,9 +120,17 @@ TEST_P(Text, EveryByteAtEveryPositionRoundTrips) {
 TEST_P(Text, OnlyCanonicalTextsAreValid) {
     const std::string good = "AAECAwQFBgcICQoLDA0ODw==";
     std::vector<std::string> texts = {
-        "", "A", good.substr(0, 22), good.substr(0, 23), good + "=", good + good,
+        "",
+        "A",
+        good.substr(0, 22),
+        good.substr(0, 23),
+        good + "=",
+        good + good,
         "AAECAwQFBgcICQoLDA0ODx==",  // same bytes as `good`, stray low bits
-        "AAECAwQFBgcICQoLDA0ODw=A", " " + good, good + " ", good + "\n",
+        "AAECAwQFBgcICQoLDA0ODw=A",
+        " " + good,
+        good + " ",
+        good + "\n",
     };
     for (std::size_t pos = 0; pos < 24; ++pos) {
         for (int c = 0; c < 256; ++c) {
@@ -150,15 +160,37 @@ TEST_P(Text, FromRfcRefusesEveryOtherForm) {
     const std::string rfc = "03020100-0504-0706-0809-0a0b0c0d0e0f";
     const std::string plain = "030201000504070608090a0b0c0d0e0f";
     std::vector<std::string> refused = {
-        "", rfc.substr(0, 35), rfc + "0", " " + rfc, rfc + " ", rfc + "\n", "{" + rfc, rfc + "}",
-        "(" + rfc + ")", "[" + rfc + "]", "}" + rfc + "{", "{" + plain + "}",
-        "urn:uuid:" + plain, "urn:uuid:{" + rfc + "}", "{urn:uuid:" + rfc + "}",
-        "urn:uuid" + rfc + "-", "uuid:" + rfc + "abcd", "urn-uuid:" + rfc, "urn:uuid:" + rfc + "0",
-        "urn:uuid:" + rfc.substr(1), plain.substr(1), plain + "0", "0x" + plain.substr(2),
-        "03020100-0504-0706-08090a0b0c0d0e0f", "030201000504-0706-0809-0a0b0c0d0e0f",
-        "03020100-0504-0706-0809-0a0b0c0d0e0f-", "0302010-00504-0706-0809-0a0b0c0d0e0f",
-        "03020100_0504_0706_0809_0a0b0c0d0e0f", "03020100-0504-0706-0809+0a0b0c0d0e0f",
-        "+3020100-0504-0706-0809-0a0b0c0d0e0f", "-3020100-0504-0706-0809-0a0b0c0d0e0f",
+        "",
+        rfc.substr(0, 35),
+        rfc + "0",
+        " " + rfc,
+        rfc + " ",
+        rfc + "\n",
+        "{" + rfc,
+        rfc + "}",
+        "(" + rfc + ")",
+        "[" + rfc + "]",
+        "}" + rfc + "{",
+        "{" + plain + "}",
+        "urn:uuid:" + plain,
+        "urn:uuid:{" + rfc + "}",
+        "{urn:uuid:" + rfc + "}",
+        "urn:uuid" + rfc + "-",
+        "uuid:" + rfc + "abcd",
+        "urn-uuid:" + rfc,
+        "urn:uuid:" + rfc + "0",
+        "urn:uuid:" + rfc.substr(1),
+        plain.substr(1),
+        plain + "0",
+        "0x" + plain.substr(2),
+        "03020100-0504-0706-08090a0b0c0d0e0f",
+        "030201000504-0706-0809-0a0b0c0d0e0f",
+        "03020100-0504-0706-0809-0a0b0c0d0e0f-",
+        "0302010-00504-0706-0809-0a0b0c0d0e0f",
+        "03020100_0504_0706_0809_0a0b0c0d0e0f",
+        "03020100-0504-0706-0809+0a0b0c0d0e0f",
+        "+3020100-0504-0706-0809-0a0b0c0d0e0f",
+        "-3020100-0504-0706-0809-0a0b0c0d0e0f",
     };
     // Each character of each form replaced by one that is no hex digit,
     // and each dash by a digit.
@@ -169,7 +201,8 @@ TEST_P(Text, FromRfcRefusesEveryOtherForm) {
                 s[pos] = bad;
                 if (s != form) refused.push_back(s);
             }
-            if (form[pos] == '-') refused.push_back(form.substr(0, pos) + "0" + form.substr(pos + 1));
+            if (form[pos] == '-')
+                refused.push_back(form.substr(0, pos) + "0" + form.substr(pos + 1));
         }
     }
     for (const std::string &s : refused) {

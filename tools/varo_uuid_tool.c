@@ -213,8 +213,8 @@ static const struct {
     const char *name;
     convert_fn convert;
 } conversions[] = {
-    {"--check", check},       {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
-    {"--rfc", text_to_rfc},   {"--from-rfc", rfc_to_text},
+    {"--check", check},     {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
+    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text},
 };
 
 int main(int argc, char **argv) {

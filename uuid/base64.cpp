@@ -417,8 +417,8 @@ struct DecodeConstants {
     //   0x01 '+' row (2): all but B      0x02 digit row (3): A-F
     //   0x04 'A'/'a' rows (4, 6): 0      0x08 'P' row (5): B-E ('_' is F)
     //   0x10 'p' row (7): B-F            0xFF every other row
-    Lanes low_class = both_halves({0x05, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
-                                   0x03, 0x1A, 0x1B, 0x1B, 0x1B, 0x13});
+    Lanes low_class = both_halves({0x05, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x03,
+                                   0x1A, 0x1B, 0x1B, 0x1B, 0x13});
     Lanes high_class = both_halves({0xFF, 0xFF, 0x01, 0x02, 0x04, 0x08, 0x04, 0x10, 0xFF, 0xFF,
                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
     // What to add to a character to get its six bits, by high nibble; '_'
@@ -435,7 +435,7 @@ struct DecodeConstants {
                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0,    0}};
     // Character 21 may carry only the top two bits of its six.
-    Lanes low_bits_21 = {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    Lanes low_bits_21 = {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,    0, 0,
                           0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0F, 0, 0}};
     Lanes six_bit_pairs = both_halves({0x40, 0x01, 0x40, 0x01, 0x40, 0x01, 0x40, 0x01, 0x40, 0x01,
                                        0x40, 0x01, 0x40, 0x01, 0x40, 0x01});
@@ -447,8 +447,8 @@ struct DecodeConstants {
     // Each group's three bytes, most significant first: groups 0-3 from
     // the low half into bytes 0-11, groups 4 and 5 (high-half dwords 2 and
     // 3) into the start of the high half, as bytes 12-15.
-    Lanes group_bytes = {{2,  1,  0,  6,  5,  4,  10, 9,  8,  14, 13, 12, kZ, kZ, kZ, kZ,
-                          10, 9,  8,  14, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ}};
+    Lanes group_bytes = {{2,  1, 0, 6,  5,  4,  10, 9,  8,  14, 13, 12, kZ, kZ, kZ, kZ,
+                          10, 9, 8, 14, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ}};
     // Dwords 0-2 and 4, the sixteen bytes in order.
     Lanes join = {{0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 4, 0, 0, 0,
                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
@@ -462,27 +462,57 @@ struct EncodeConstants {
                      13, 12, 14, 13, kZ, 15, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ, kZ}};
     // Two 16-bit multiplies move the four six-bit fields of each group
     // into their own bytes.
-    Lanes fields_hi = both_halves({0x00, 0xFC, 0xC0, 0x0F, 0x00, 0xFC, 0xC0, 0x0F, 0x00, 0xFC,
-                                   0xC0, 0x0F, 0x00, 0xFC, 0xC0, 0x0F});
-    Lanes shift_hi = both_halves({0x40, 0x00, 0x00, 0x04, 0x40, 0x00, 0x00, 0x04, 0x40, 0x00,
-                                  0x00, 0x04, 0x40, 0x00, 0x00, 0x04});
-    Lanes fields_lo = both_halves({0xF0, 0x03, 0x3F, 0x00, 0xF0, 0x03, 0x3F, 0x00, 0xF0, 0x03,
-                                   0x3F, 0x00, 0xF0, 0x03, 0x3F, 0x00});
-    Lanes shift_lo = both_halves({0x10, 0x00, 0x00, 0x01, 0x10, 0x00, 0x00, 0x01, 0x10, 0x00,
-                                  0x00, 0x01, 0x10, 0x00, 0x00, 0x01});
+    Lanes fields_hi = both_halves({0x00, 0xFC, 0xC0, 0x0F, 0x00, 0xFC, 0xC0, 0x0F, 0x00, 0xFC, 0xC0,
+                                   0x0F, 0x00, 0xFC, 0xC0, 0x0F});
+    Lanes shift_hi = both_halves({0x40, 0x00, 0x00, 0x04, 0x40, 0x00, 0x00, 0x04, 0x40, 0x00, 0x00,
+                                  0x04, 0x40, 0x00, 0x00, 0x04});
+    Lanes fields_lo = both_halves({0xF0, 0x03, 0x3F, 0x00, 0xF0, 0x03, 0x3F, 0x00, 0xF0, 0x03, 0x3F,
+                                   0x00, 0xF0, 0x03, 0x3F, 0x00});
+    Lanes shift_lo = both_halves({0x10, 0x00, 0x00, 0x01, 0x10, 0x00, 0x00, 0x01, 0x10, 0x00, 0x00,
+                                  0x01, 0x10, 0x00, 0x00, 0x01});
     // Six bits to a character through an offset picked by range: 0-25
     // 'A'.., 26-51 'a'.., 52-61 '0'.., 62 '+', 63 '_'.
     Lanes above51 = splat(51);
     Lanes letters = splat(26);
     Lanes upper_row = splat(13);
-    Lanes offsets = both_halves({'a' - 26, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52,
-                                 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52,
-                                 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52, 256 + '+' - 62,
-                                 '_' - 63, 'A', 0, 0});
+    Lanes offsets =
+        both_halves({'a' - 26, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52,
+                     256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52, 256 + '0' - 52,
+                     256 + '0' - 52, 256 + '+' - 62, '_' - 63, 'A', 0, 0});
     // Characters 22 and 23 come out as 'A' (six zero bits); this makes
     // them '='.
-    Lanes make_pad = {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                       0, 0, 0, 0, 0, 0, 256 + '=' - 'A', 256 + '=' - 'A', 0, 0, 0, 0, 0, 0, 0, 0}};
+    Lanes make_pad = {{0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       256 + '=' - 'A',
+                       256 + '=' - 'A',
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       0}};
 };
 constexpr EncodeConstants kEncode16;
 
@@ -559,8 +589,8 @@ __attribute__((target("avx2"))) bool decode24_wide(const char *text, unsigned ch
     // twelve.
     const __m256i v24 =
         _mm256_madd_epi16(_mm256_maddubs_epi16(v, at(k->six_bit_pairs)), at(k->twelve_bit_pairs));
-    const __m256i bytes = _mm256_permutevar8x32_epi32(
-        _mm256_shuffle_epi8(v24, at(k->group_bytes)), at(k->join));
+    const __m256i bytes =
+        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(v24, at(k->group_bytes)), at(k->join));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(raw), _mm256_castsi256_si128(bytes));
     return true;
 }
@@ -571,9 +601,9 @@ __attribute__((target("avx2"))) void encode16_wide(const unsigned char *raw, cha
     const __m256i r =
         _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(raw)));
     const __m256i v = _mm256_shuffle_epi8(r, at(k->spread));
-    const __m256i idx = _mm256_or_si256(
-        _mm256_mulhi_epu16(_mm256_and_si256(v, at(k->fields_hi)), at(k->shift_hi)),
-        _mm256_mullo_epi16(_mm256_and_si256(v, at(k->fields_lo)), at(k->shift_lo)));
+    const __m256i idx =
+        _mm256_or_si256(_mm256_mulhi_epu16(_mm256_and_si256(v, at(k->fields_hi)), at(k->shift_hi)),
+                        _mm256_mullo_epi16(_mm256_and_si256(v, at(k->fields_lo)), at(k->shift_lo)));
     const __m256i range =
         _mm256_or_si256(_mm256_subs_epu8(idx, at(k->above51)),
                         _mm256_and_si256(_mm256_cmpgt_epi8(at(k->letters), idx), at(k->upper_row)));

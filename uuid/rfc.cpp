@@ -20,7 +20,7 @@ constexpr int kRfcChars = VARO_UUID_RFC_SIZE - 1;
 // The raw byte printed at each of the 16 places of the RFC form: the GUID
 // record's first three fields (4, 2 and 2 bytes) are little-endian. The
 // order is its own inverse.
-constexpr unsigned char kPrintOrder[VARO_UUID_RAW_SIZE] = {3, 2,  1,  0,  5,  4,  7,  6,
+constexpr unsigned char kPrintOrder[VARO_UUID_RAW_SIZE] = {3, 2, 1,  0,  5,  4,  7,  6,
                                                            8, 9, 10, 11, 12, 13, 14, 15};
 // Where the two digits of each printed byte start, in the 36-character
 // form and in 32 digits alone.
@@ -75,8 +75,9 @@ void format_plain(const unsigned char *raw, char *out) noexcept {
 // The same with three 16-byte stores (at 0, 16 and 21) that end exactly at
 // the NUL.
 __attribute__((target("avx2"))) void format_avx2(const unsigned char *raw, char *out) noexcept {
-    const __m128i r = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(raw)),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i *>(kPrintOrder)));
+    const __m128i r =
+        _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(raw)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(kPrintOrder)));
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i hi = _mm_and_si128(_mm_srli_epi16(r, 4), nibble);
     const __m128i lo = _mm_and_si128(r, nibble);

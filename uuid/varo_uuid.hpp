@@ -37,9 +37,9 @@ enum class uuid_errc : unsigned char {
     // from_rfc(): no block from the general allocator (whose blocks come
     // through generation)
     generate_failed,
-    no_memory,       // decode(), clone(): the heap has no memory, or the handle names no heap
-    short_input,     // decode(): fewer than 16 bytes given
-    empty,           // encode(), clone(), to_rfc(): the owner holds no identifier
+    no_memory,    // decode(), clone(): the heap has no memory, or the handle names no heap
+    short_input,  // decode(): fewer than 16 bytes given
+    empty,        // encode(), clone(), to_rfc(): the owner holds no identifier
     // encode(), to_rfc(): the library refused the text (never for texts made
     // here); parse(): not a canonical identifier text; from_rfc(): none of
     // the accepted RFC forms

@@ -12,8 +12,7 @@ namespace {
 // The filter's encode and decode branches. The memory-buffer routines take
 // them inline, where a call costs as much as a tenth of the whole; the
 // filter calls them, which keeps its free branch short.
-[[gnu::always_inline]] inline bool_t encode_inline(XDR *xdrs, const char *text,
-                                                   int heap) noexcept {
+[[gnu::always_inline]] inline bool_t encode_inline(XDR *xdrs, const char *text, int heap) noexcept {
     if (text == nullptr) return FALSE;
     // Only a text that stands for exactly 16 bytes is sent: the staging
     // area never goes out partly written or holding older bytes.

@@ -8,7 +8,7 @@ int main() {
     std::set<varo::uuid> ids;  // ordered by text
     for (std::string_view in : {"AAECAwQFBgcICQoLDA0ODw==", "AAECAwQFBgcICQoLDA0ODx=="}) {
         auto id = varo::uuid::parse(in);  // general allocator
-        if (!id) continue;  // the second: its character 21 has stray low bits
+        if (!id) continue;                // the second: its character 21 has stray low bits
         ids.insert(std::move(id.value));
     }
     auto same = varo::uuid::from_rfc("urn:uuid:03020100-0504-0706-0809-0a0b0c0d0e0f");
