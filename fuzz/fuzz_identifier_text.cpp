@@ -1,11 +1,19 @@
-// Identifier text <-> raw bytes.
+// Identifier text <-> raw bytes, and the text interface of 1.1.
 //
 // The input as a NUL-terminated text through varo_uuid_to_bytes into an
 // exactly sized 16-byte area: a text that decodes to more than 16 bytes is
 // refused with the area untouched; any other must match the path-safe
 // reference decoder in result and in all 16 bytes (the untouched ones too).
-// Then the first 16 input bytes through varo_uuid_from_bytes and back.
+// The same text through varo_uuid_is_valid, _to_raw and _to_rfc, which take
+// only a canonical text (one that decodes to 16 bytes whose encoding is the
+// text again), and through varo_uuid_from_rfc, against a plain parser of the
+// four RFC forms; a refusal leaves every output area as it was.
+// Then the first 16 input bytes through varo_uuid_from_bytes (and
+// _from_raw) and back, and through their RFC form and back. All of it once
+// with the AVX2 kernels (where the processor has them), once with the
+// scalar ones.
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,15 +21,71 @@
 
 #include "base64.h"
 #include "identifier.h"
+#include "platform/fault.h"
 #include "reference.h"
 
 namespace {
 
 constexpr std::size_t kRaw = VARO_UUID_RAW_SIZE;
 
+// ---- A plain reference of the RFC form ------------------------------------
+
+constexpr int kPrintOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+
+REF_NO_COVERAGE std::string rfc_of(const unsigned char *raw) {
+    static const char digits[] = "0123456789abcdef";
+    std::string s;
+    for (int k = 0; k < 16; ++k) {
+        if (k == 4 || k == 6 || k == 8 || k == 10) s += '-';
+        s += digits[raw[kPrintOrder[k]] >> 4];
+        s += digits[raw[kPrintOrder[k]] & 15];
+    }
+    return s;
+}
+
+REF_NO_COVERAGE int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Strips one wrapper ({...} or urn:uuid: in either case), then takes 36
+// characters with four dashes or 32 digits.
+REF_NO_COVERAGE bool rfc_parse(std::string t, unsigned char *raw) {
+    std::string prefix = t.substr(0, 9);
+    for (char &c : prefix) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    if (t.size() == 38 && t.front() == '{' && t.back() == '}') {
+        t = t.substr(1, 36);
+    } else if (t.size() == 45 && prefix == "urn:uuid:") {
+        t = t.substr(9);
+    } else if (t.size() != 36 && t.size() != 32) {
+        return false;
+    }
+    std::string hex;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (t.size() == 36 && (i == 8 || i == 13 || i == 18 || i == 23)) {
+            if (t[i] != '-') return false;
+        } else {
+            hex += t[i];
+        }
+    }
+    if (hex.size() != 32) return false;
+    for (int k = 0; k < 16; ++k) {
+        const int hi = hex_value(hex[2 * static_cast<std::size_t>(k)]);
+        const int lo = hex_value(hex[2 * static_cast<std::size_t>(k) + 1]);
+        if (hi < 0 || lo < 0) return false;
+        raw[kPrintOrder[k]] = static_cast<unsigned char>(hi << 4 | lo);
+    }
+    return true;
+}
+
+// ---- Checks -------------------------------------------------------------------
+
 void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) {
     const auto text = ref::heap_text(data, size);
-    const std::size_t chars = ref::unpadded(text.get(), std::strlen(text.get()));
+    const std::size_t length = std::strlen(text.get());
+    const std::size_t chars = ref::unpadded(text.get(), length);
 
     auto expected = ref::heap_area(kRaw, fill);
     const bool ok = ref::decoded_size(chars) <= kRaw &&
@@ -31,28 +95,88 @@ void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) 
     auto raw = ref::heap_area(kRaw, fill);
     FUZZ_CHECK(varo_uuid_to_bytes(text.get(), raw.get()) == (ok ? raw.get() : nullptr));
     FUZZ_CHECK(std::memcmp(raw.get(), expected.get(), kRaw) == 0);
+
+    // Canonical: 24 characters, 16 bytes, and their encoding is the text.
+    const bool canonical =
+        ok && length == 24 && ref::decoded_size(chars) == kRaw &&
+        ref::encode(expected.get(), kRaw, BASE64_ALPHABET_PATHSAFE) == text.get();
+    FUZZ_CHECK(varo_uuid_is_valid(text.get()) == (canonical ? 1 : 0));
+    auto strict = ref::heap_area(kRaw, fill);
+    FUZZ_CHECK(varo_uuid_to_raw(text.get(), strict.get()) == (canonical ? 0 : -1));
+    auto rfc = ref::heap_area(VARO_UUID_RFC_SIZE, fill);
+    char *rfc_text = reinterpret_cast<char *>(rfc.get());
+    FUZZ_CHECK(varo_uuid_to_rfc(text.get(), rfc_text) == (canonical ? 0 : -1));
+    if (canonical) {
+        FUZZ_CHECK(std::memcmp(strict.get(), expected.get(), kRaw) == 0);
+        FUZZ_CHECK(rfc_text == rfc_of(expected.get()));
+    } else {
+        FUZZ_CHECK(std::all_of(strict.get(), strict.get() + kRaw,
+                               [fill](unsigned char b) { return b == fill; }));
+        FUZZ_CHECK(std::all_of(rfc.get(), rfc.get() + VARO_UUID_RFC_SIZE,
+                               [fill](unsigned char b) { return b == fill; }));
+    }
+
+    // The same input as an RFC form.
+    unsigned char parsed[kRaw];
+    const bool is_rfc = rfc_parse(text.get(), parsed);
+    auto out = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    char *out_text = reinterpret_cast<char *>(out.get());
+    FUZZ_CHECK(varo_uuid_from_rfc(text.get(), out_text) == (is_rfc ? 0 : -1));
+    if (is_rfc) {
+        FUZZ_CHECK(out_text == ref::encode(parsed, kRaw, BASE64_ALPHABET_PATHSAFE));
+    } else {
+        FUZZ_CHECK(std::all_of(out.get(), out.get() + VARO_UUID_TEXT_SIZE,
+                               [fill](unsigned char b) { return b == fill; }));
+    }
 }
 
 void check_bytes(const std::uint8_t *data, std::size_t size, unsigned char fill) {
     unsigned char bytes[kRaw] = {};
     if (size != 0) std::memcpy(bytes, data, std::min(size, kRaw));
+    const std::string want = ref::encode(bytes, kRaw, BASE64_ALPHABET_PATHSAFE);
 
     auto block = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
     char *text = reinterpret_cast<char *>(block.get());
     FUZZ_CHECK(varo_uuid_from_bytes(bytes, text) == text);
     FUZZ_CHECK(text[VARO_UUID_TEXT_CHARS] == '\0');
-    FUZZ_CHECK(text == ref::encode(bytes, kRaw, BASE64_ALPHABET_PATHSAFE));
+    FUZZ_CHECK(text == want);
+    auto again = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    FUZZ_CHECK(varo_uuid_from_raw(bytes, reinterpret_cast<char *>(again.get())) == 0);
+    FUZZ_CHECK(std::memcmp(again.get(), text, VARO_UUID_TEXT_SIZE) == 0);
 
     auto back = ref::heap_area(kRaw, static_cast<unsigned char>(~fill));
     FUZZ_CHECK(varo_uuid_to_bytes(text, back.get()) == back.get());
     FUZZ_CHECK(std::memcmp(back.get(), bytes, kRaw) == 0);
+
+    // Through the RFC form, spelled as the input's last byte picks.
+    auto rfc = ref::heap_area(VARO_UUID_RFC_SIZE, fill);
+    char *rfc_text = reinterpret_cast<char *>(rfc.get());
+    FUZZ_CHECK(varo_uuid_to_rfc(text, rfc_text) == 0);
+    FUZZ_CHECK(rfc_text == rfc_of(bytes));
+    std::string form = rfc_text;
+    const unsigned pick = size != 0 ? data[size - 1] : 0;
+    if (pick & 1) {
+        for (char &c : form) c = c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c;
+    }
+    if ((pick >> 1) % 4 == 1) form = "{" + form + "}";
+    if ((pick >> 1) % 4 == 2) form = ((pick & 8) != 0 ? "URN:uuid:" : "urn:uuid:") + form;
+    if ((pick >> 1) % 4 == 3) form.erase(std::remove(form.begin(), form.end(), '-'), form.end());
+    auto form_text =
+        ref::heap_text(reinterpret_cast<const std::uint8_t *>(form.data()), form.size());
+    auto from = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    FUZZ_CHECK(varo_uuid_from_rfc(form_text.get(), reinterpret_cast<char *>(from.get())) == 0);
+    FUZZ_CHECK(std::memcmp(from.get(), text, VARO_UUID_TEXT_SIZE) == 0);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const unsigned char fill = size != 0 ? static_cast<unsigned char>(data[0] ^ 0xA5) : 0x5A;
-    check_text(data, size, fill);
-    check_bytes(data, size, fill);
+    for (const bool wide : {true, false}) {
+        if (!wide) varo::fault::arm(varo::fault::Site::avx2, 0, INT_MAX);
+        check_text(data, size, fill);
+        check_bytes(data, size, fill);
+        varo::fault::disarm_all();
+    }
     return 0;
 }

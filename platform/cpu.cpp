@@ -1,9 +1,5 @@
 #include "platform/cpu.h"
 
-#include <atomic>
-
-#include "platform/fault.h"
-
 #if defined(__x86_64__)
 #include <cpuid.h>
 #endif
@@ -27,18 +23,15 @@ bool detect_avx2() noexcept {
 #endif
 }
 
-// -1 until the first call; the same answer whichever thread asks first.
-std::atomic<int> g_avx2{-1};
-
 }  // namespace
 
-bool cpu_has_avx2() noexcept {
-    int known = g_avx2.load(std::memory_order_relaxed);
-    if (known < 0) {
-        known = detect_avx2() ? 1 : 0;
-        g_avx2.store(known, std::memory_order_relaxed);
-    }
-    return known == 1 && !fault::should_fail(fault::Site::avx2);
+namespace detail {
+
+int detect_avx2_once() noexcept {
+    const int known = detect_avx2() ? 1 : 0;
+    g_avx2.store(known, std::memory_order_relaxed);
+    return known;
 }
 
+}  // namespace detail
 }  // namespace varo::platform

@@ -45,6 +45,21 @@ int main(void) {
     CHECK(back == NULL);
     xdr_free_varo_uuid_t(&back);
 
+    /* The text interface of 1.1, with the example of the README. */
+    const unsigned char ascending[VARO_UUID_RAW_SIZE] = {0, 1, 2,  3,  4,  5,  6,  7,
+                                                         8, 9, 10, 11, 12, 13, 14, 15};
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    char rfc[VARO_UUID_RFC_SIZE];
+    CHECK(varo_uuid_from_raw(ascending, buf) == 0 && strcmp(buf, "AAECAwQFBgcICQoLDA0ODw==") == 0);
+    CHECK(varo_uuid_is_valid(buf) == 1 && varo_uuid_is_valid("AAECAwQFBgcICQoLDA0ODx==") == 0);
+    CHECK(varo_uuid_to_raw(buf, raw) == 0 && memcmp(raw, ascending, sizeof raw) == 0);
+    CHECK(varo_uuid_to_rfc(buf, rfc) == 0 &&
+          strcmp(rfc, "03020100-0504-0706-0809-0a0b0c0d0e0f") == 0);
+    CHECK(varo_uuid_from_rfc("{03020100-0504-0706-0809-0A0B0C0D0E0F}", buf) == 0);
+    CHECK(varo_uuid_compare(buf, "AAECAwQFBgcICQoLDA0ODw==") == 1);
+    CHECK(varo_uuid_to_rfc(made, rfc) == 0 && rfc[14] == '4'); /* version 4 */
+    CHECK(VARO_UUID_VERSION_MAJOR == 1 && VARO_UUID_VERSION_MINOR >= 1);
+
     varo_uuid_generate_free(made);
     varo_uuid_generate_free(NULL);
     if (failures == 0) puts("c_api_test: all checks passed");

@@ -1,8 +1,9 @@
-# Checks the shipped library: it exports exactly the listed functions, needs
-# only libc and libtirpc at run time, and references nothing that prints,
-# aborts or belongs to the C++ runtime.
-# Arguments: LIBRARY, EXPECTED (one name a line), SANITIZED (sanitizer list),
-# NM and READELF (the target's binutils; default nm and readelf).
+# Checks the shipped library: it exports exactly the listed functions, each
+# in its symbol version node, needs only libc and libtirpc at run time, and
+# references nothing that prints, aborts or belongs to the C++ runtime.
+# Arguments: LIBRARY, EXPECTED (one name@@NODE a line), SANITIZED (sanitizer
+# list), NM and READELF (the target's binutils; default nm and readelf).
+cmake_minimum_required(VERSION 3.25)
 if(NOT NM)
   set(NM nm)
 endif()
@@ -19,10 +20,36 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT exported)
 file(STRINGS ${EXPECTED} expected)
+set(expected_in_order ${expected})
 list(SORT expected)
 if(NOT exported STREQUAL expected)
   message(FATAL_ERROR "exported symbols differ from ${EXPECTED}\n  exported: ${exported}\n  expected: ${expected}")
 endif()
+
+# The nodes, each after the one it names as its parent, in the order in
+# which ${EXPECTED} brings them up.
+set(nodes "")
+foreach(entry IN LISTS expected_in_order)
+  string(REGEX REPLACE "^.*@@" "" node "${entry}")
+  if(NOT node IN_LIST nodes)
+    list(APPEND nodes ${node})
+  endif()
+endforeach()
+execute_process(COMMAND ${READELF} -V ${LIBRARY} OUTPUT_VARIABLE versions COMMAND_ERROR_IS_FATAL ANY)
+set(parent "")
+foreach(node IN LISTS nodes)
+  string(REPLACE "." "\\." pattern "${node}")
+  if(parent STREQUAL "")
+    set(pattern "Name: ${pattern}\n")
+  else()
+    string(REPLACE "." "\\." parent_pattern "${parent}")
+    set(pattern "Name: ${pattern}\n[^\n]*Parent 1: ${parent_pattern}\n")
+  endif()
+  if(NOT versions MATCHES "${pattern}")
+    message(FATAL_ERROR "version node ${node} missing, or not the child of '${parent}'\n${versions}")
+  endif()
+  set(parent ${node})
+endforeach()
 
 if(NOT SANITIZED)
   execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)

@@ -1,13 +1,17 @@
 // The C++ layer varo_uuid.hpp against the shipped library: ownership and
-// release by origin, equality and hashing, text access, encode and decode.
+// release by origin, equality, order and hashing, text access, encode and
+// decode, parsing and the RFC form.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -44,19 +48,34 @@ bool well_formed(std::string_view t) {
            std::string_view("AQgw").find(t[21]) != std::string_view::npos;
 }
 
-// Every way to come by an owner: generated, decoded or cloned into a heap.
-enum class Source { generated, decoded, cloned };
+// Every way to come by an owner: generated, decoded or cloned into a heap,
+// parsed from a text or from the RFC form.
+enum class Source { generated, decoded, cloned, parsed, from_rfc };
 struct Origin {
     Source source;
     int heap;
 };
 constexpr Origin kOrigins[] = {{Source::generated, 0}, {Source::decoded, 0}, {Source::decoded, 7},
-                               {Source::cloned, 0},    {Source::cloned, 3},  {Source::cloned, 15}};
+                               {Source::cloned, 0},    {Source::cloned, 3},  {Source::cloned, 15},
+                               {Source::parsed, 0},    {Source::from_rfc, 0}};
+
+varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
+    switch (o.source) {
+        case Source::decoded:
+            return uuid::decode(g.encode().value, o.heap);
+        case Source::cloned:
+            return g.clone(o.heap);
+        case Source::parsed:
+            return uuid::parse(g.text());
+        default:
+            return uuid::from_rfc(g.to_rfc().value.view());
+    }
+}
 
 uuid make_from(Origin o) {
     uuid g = make();
     if (o.source == Source::generated) return g;
-    auto r = o.source == Source::decoded ? uuid::decode(g.encode().value, o.heap) : g.clone(o.heap);
+    auto r = copy_of(g, o);
     EXPECT_TRUE(r) << static_cast<int>(r.error);
     EXPECT_EQ(r.value, g);
     return std::move(r.value);
@@ -143,11 +162,12 @@ TEST(CppLayer, EqualityAndHashFollowTheText) {
     }
     EXPECT_EQ(set.size(), kIds);
 
-    // A copy from another heap is equal, hashes the same and is found.
+    // A copy from another heap or through a text is equal, hashes the same
+    // and is found.
     for (const uuid &id : set) {
-        for (Origin o : {Origin{Source::decoded, 3}, Origin{Source::cloned, 15}}) {
-            auto copy = o.source == Source::decoded ? uuid::decode(id.encode().value, o.heap)
-                                                    : id.clone(o.heap);
+        for (Origin o : {Origin{Source::decoded, 3}, Origin{Source::cloned, 15},
+                         Origin{Source::parsed, 0}, Origin{Source::from_rfc, 0}}) {
+            auto copy = copy_of(id, o);
             ASSERT_TRUE(copy);
             EXPECT_NE(copy.value.c_str(), id.c_str());
             EXPECT_EQ(copy.value, id);
@@ -249,6 +269,98 @@ TEST(CppLayer, FailuresGiveAnEmptyValueAndTheirError) {
     EXPECT_EQ(e.error, uuid_errc::empty);
     EXPECT_EQ(e.value, uuid_bytes{});
     EXPECT_EQ(none.clone(3).error, uuid_errc::empty);
+}
+
+// parse() and from_rfc() take exactly what the C functions take, however
+// the view is cut; a refusal allocates nothing.
+TEST(CppLayer, ParseAndTheRfcForm) {
+    for (const Vector &v : kVectors) {
+        auto id = uuid::parse(v.text);
+        ASSERT_TRUE(id) << v.text;
+        EXPECT_EQ(id.value, v.text);
+        auto rfc = id.value.to_rfc();
+        ASSERT_TRUE(rfc);
+        EXPECT_EQ(rfc.value.view().size(), VARO_UUID_RFC_SIZE - 1u);
+        EXPECT_EQ(std::string_view(rfc.value.c_str()), rfc.value.view());
+        auto back = uuid::from_rfc(rfc.value.view());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back.value, id.value);
+    }
+    EXPECT_EQ(uuid::parse(kVectors[0].text).value.to_rfc().value.view(),
+              "03020100-0504-0706-0809-0a0b0c0d0e0f");
+
+    const std::string text(kVectors[0].text);
+    const std::string rfc = "03020100-0504-0706-0809-0a0b0c0d0e0f";
+    const std::string refused_texts[] = {
+        "",
+        text.substr(0, 23),
+        text + "A",
+        "AAECAwQFBgcICQoLDA0ODx==",
+        std::string("AAECAwQFBgcICQoLDA0OD\0==", 24),
+    };
+    for (const std::string &t : refused_texts) {
+        auto r = uuid::parse(t);
+        EXPECT_EQ(r.error, uuid_errc::not_identifier) << t;
+        EXPECT_TRUE(r.value.empty());
+    }
+    const std::string refused_rfcs[] = {
+        "",
+        rfc.substr(0, 35),
+        rfc + "0",
+        " " + rfc,
+        rfc + std::string("\0junk", 5),
+        "urn:uuid:" + rfc + "0",
+        std::string(100, '0'),
+    };
+    for (const std::string &r : refused_rfcs) {
+        auto got = uuid::from_rfc(r);
+        EXPECT_EQ(got.error, uuid_errc::not_identifier) << r;
+        EXPECT_TRUE(got.value.empty());
+    }
+    const uuid none;
+    EXPECT_EQ(none.to_rfc().error, uuid_errc::empty);
+    EXPECT_TRUE(none.to_rfc().value.view().empty());
+}
+
+// Order and equality on texts, also against strings that share an
+// identifier's 24 characters and go on; owners as keys of ordered
+// containers; stream output.
+TEST(CppLayer, OrderEqualityAndStreams) {
+    uuid a = uuid::parse("AAECAwQFBgcICQoLDA0ODw==").value;
+    uuid b = uuid::parse("AAECAwQFBgcICQoLDA0OEA==").value;
+    const std::string longer = std::string(a.text()) + "==";
+    EXPECT_LT(a, b);
+    EXPECT_GT(b, a);
+    EXPECT_EQ(a <=> a.clone().value, std::strong_ordering::equal);
+    EXPECT_LT(uuid{}, a);
+    EXPECT_NE(a, longer);
+    EXPECT_LT(a, longer);
+    EXPECT_GT(a, a.text().substr(0, 23));
+    EXPECT_EQ(varo_uuid_compare(a.c_str(), longer.c_str()), 0);
+    EXPECT_EQ(varo_uuid_compare(longer.c_str(), a.c_str()), 0);
+
+    std::vector<std::string> texts;
+    std::set<uuid, std::less<>> set;
+    std::map<uuid, int> map;
+    for (int i = 0; i < 200; ++i) {
+        uuid id = make_from(kOrigins[static_cast<std::size_t>(i) % std::size(kOrigins)]);
+        texts.emplace_back(id.text());
+        map.emplace(id.clone().value, i);
+        set.insert(std::move(id));
+    }
+    std::sort(texts.begin(), texts.end());
+    ASSERT_EQ(set.size(), texts.size());
+    std::size_t k = 0;
+    for (const uuid &id : set) EXPECT_EQ(id, texts[k++]);
+    for (const std::string &t : texts) {
+        EXPECT_NE(set.find(std::string_view(t)), set.end());
+        EXPECT_EQ(set.find(t + "A"), set.end());
+        EXPECT_EQ(map.count(uuid::parse(t).value), 1u);
+    }
+
+    std::ostringstream out;
+    out << a << ' ' << uuid{} << '|';
+    EXPECT_EQ(out.str(), std::string(a.text()) + " |");
 }
 
 TEST(CppLayer, CloneIntoHeap3OutlivesItsSource) {

@@ -1,8 +1,11 @@
 // Identifier generation, text form, comparison and the text <-> bytes
 // conversions.
+#include "identifier.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <random>
 #include <set>
@@ -10,7 +13,7 @@
 #include <vector>
 
 #include "base64.h"
-#include "identifier.h"
+#include "platform/fault.h"
 #include "reference_codec.h"
 #include "varo_uuid.h"
 
@@ -134,7 +137,8 @@ TEST(Text, FromBytesWritesExactly25Bytes) {
 
 // What varo_uuid_to_bytes does with texts that are not clean identifiers,
 // compared with the reference decoder; the 16-byte area starts as 0xA5. A
-// text that would decode past 16 bytes is refused before anything is written.
+// text that would decode past 16 bytes is refused before anything is
+// written. Once with the AVX2 kernel, once with the scalar one.
 TEST(Text, ToBytesOfOtherTexts) {
     const std::string good = "AAECAwQFBgcICQoLDA0ODw==";
     std::vector<std::string> texts = {
@@ -149,16 +153,20 @@ TEST(Text, ToBytesOfOtherTexts) {
             texts.push_back(t);
         }
     }
-    for (const std::string &text : texts) {
-        ref::Decoded want = ref::decode(text, BASE64_ALPHABET_PATHSAFE, false);
-        if (want.size > 16) want = {};  // refused before a byte is written
-        std::vector<std::uint8_t> raw(16, 0xA5);
-        const bool ok = varo_uuid_to_bytes(text.c_str(), raw.data()) != nullptr;
-        ASSERT_EQ(ok, want.ok) << text;
-        Raw expected = want.bytes;
-        expected.resize(16, 0xA5);
-        ASSERT_EQ(raw, expected) << text;
+    for (const bool wide : {true, false}) {
+        if (!wide) varo::fault::arm(varo::fault::Site::avx2, 0, INT_MAX);
+        for (const std::string &text : texts) {
+            ref::Decoded want = ref::decode(text, BASE64_ALPHABET_PATHSAFE, false);
+            if (want.size > 16) want = {};  // refused before a byte is written
+            std::vector<std::uint8_t> raw(16, 0xA5);
+            const bool ok = varo_uuid_to_bytes(text.c_str(), raw.data()) != nullptr;
+            ASSERT_EQ(ok, want.ok) << text << (wide ? " wide" : " scalar");
+            Raw expected = want.bytes;
+            expected.resize(16, 0xA5);
+            ASSERT_EQ(raw, expected) << text << (wide ? " wide" : " scalar");
+        }
     }
+    varo::fault::disarm_all();
 }
 
 // A text that decodes past 16 bytes is refused with the area untouched.

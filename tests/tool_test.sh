@@ -1,6 +1,7 @@
 #!/bin/sh
-# The varo-uuid tool: output, round trips, and bad input refused with a
-# message on stderr, nothing on stdout and a non-zero status.
+# The varo-uuid tool: output, round trips, reading values from standard
+# input, and bad input refused with a message on stderr, nothing on stdout
+# and a non-zero status.
 tool=$1
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
@@ -14,10 +15,44 @@ check "known --hex" '[ "$("$tool" --hex AAECAwQFBgcICQoLDA0ODw==)" = 00010203040
 check "known --from-hex" '[ "$("$tool" --from-hex FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF)" = _____________________w== ]'
 check "round trip" '[ "$("$tool" --from-hex "$("$tool" --hex "$id")")" = "$id" ]'
 check "--help" '"$tool" --help | grep -q Usage'
+rfc=03020100-0504-0706-0809-0a0b0c0d0e0f
+check "known --rfc" '[ "$("$tool" --rfc AAECAwQFBgcICQoLDA0ODw==)" = $rfc ]'
+for form in $rfc 03020100-0504-0706-0809-0A0B0C0D0E0F "{$rfc}" urn:uuid:$rfc URN:UUID:$rfc 030201000504070608090a0b0c0d0e0f; do
+    check "--from-rfc $form" '[ "$("$tool" --from-rfc "$form")" = AAECAwQFBgcICQoLDA0ODw== ]'
+done
+check "--check of a canonical text" '"$tool" --check "$id" >"$out" 2>"$err" && [ ! -s "$out" ] && [ ! -s "$err" ]'
+
+# Values from standard input: one result a line, and the first bad line
+# stops the run after the lines before it, naming its number.
+check "round trip of 1000 through --rfc - and --from-rfc -" \
+    '"$tool" -n 1000 >"$out" && [ "$("$tool" --rfc - <"$out" | "$tool" --from-rfc - | cmp - "$out" && echo same)" = same ]'
+check "--hex - and --from-hex - of 1000" \
+    '[ "$("$tool" --hex - <"$out" | "$tool" --from-hex - | cmp - "$out" && echo same)" = same ]'
+check "--check - of 1000" '"$tool" --check - <"$out" >"$err" && [ ! -s "$err" ]'
+check "a last line without newline" '[ "$(printf AAECAwQFBgcICQoLDA0ODw== | "$tool" --rfc -)" = $rfc ]'
+check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
+for opt in --check --hex --from-hex --rfc --from-rfc; do
+    case $opt in
+        --from-hex) good=000102030405060708090a0b0c0d0e0f ;;
+        --from-rfc) good=$rfc ;;
+        *) good=AAECAwQFBgcICQoLDA0ODw== ;;
+    esac
+    for bad in "" "x" " $good" "$good " "$good$good"; do
+        printf '%s\n%s\n%s\n%s\n' "$good" "$good" "$bad" "$good" | "$tool" $opt - >"$out" 2>"$err"
+        status=$?
+        lines=2
+        [ $opt = --check ] && lines=0
+        check "$opt - stops at bad line '$bad'" \
+            '[ $status -eq 1 ] && [ "$(wc -l <"$out")" -eq $lines ] && grep -q "line 3" "$err"'
+    done
+done
+check "a NUL in a line" '! printf "AAECAwQFBgcICQoLDA0ODw==\\0\\n" | "$tool" --rfc - >"$out" 2>"$err" && grep -q "line 1" "$err"'
 
 for args in "-n 0" "-n -3" "-n x" "-n 1x" "-n" "-n 99999999999999999999999" \
             "--hex AAECAwQFBgcICQoLDA0ODx==" "--hex AAECAwQFBgcICQoLDA0ODw" \
             "--hex AAECAwQFBgcICQoLDA0OD/==" "--hex" "--hex a b" \
+            "--check AAECAwQFBgcICQoLDA0ODx==" "--check" "--rfc AAECAwQFBgcICQoLDA0ODx==" \
+            "--rfc" "--from-rfc 03020100-0504-0706-0809-0a0b0c0d0e0" "--from-rfc {030201000504070608090a0b0c0d0e0f}" \
             "--from-hex 000102" "--from-hex 000102030405060708090a0b0c0d0e0g" "--from-hex g00102030405060708090a0b0c0d0e0f" \
             "--from-hex 000102030405060708090a0b0c0d0e0f00" "--bogus" "-x"; do
     # shellcheck disable=SC2086

@@ -1,6 +1,7 @@
 /*
- * varo-uuid: makes identifiers and converts them between their text and
- * their 16 raw bytes, through the library's public interface only.
+ * varo-uuid: makes identifiers, checks identifier texts and converts them to
+ * and from their 16 raw bytes and their RFC 9562 form, through the
+ * library's public interface only.
  */
 #include <errno.h>
 #include <stdio.h>
@@ -13,20 +14,34 @@ enum { EXIT_BAD_INPUT = 1, EXIT_USAGE = 2 };
 
 static const char usage_text[] =
     "Usage: varo-uuid [-n N]\n"
-    "       varo-uuid --hex TEXT\n"
-    "       varo-uuid --from-hex HEX\n"
+    "       varo-uuid --check TEXT|-\n"
+    "       varo-uuid --hex TEXT|-\n"
+    "       varo-uuid --from-hex HEX|-\n"
+    "       varo-uuid --rfc TEXT|-\n"
+    "       varo-uuid --from-rfc RFC|-\n"
     "       varo-uuid --help\n"
     "\n"
-    "Makes new identifiers, or converts one between its text and its raw bytes.\n"
+    "Makes new identifiers, checks an identifier text, or converts one between\n"
+    "its text, its raw bytes and its RFC 9562 form.\n"
     "\n"
-    "  (no option)     print one new identifier\n"
-    "  -n N            print N new identifiers, one a line (N >= 1)\n"
-    "  --hex TEXT      print the 16 raw bytes of the identifier TEXT as 32\n"
-    "                  lower-case hex digits\n"
-    "  --from-hex HEX  print the identifier text of 32 hex digits\n"
-    "  --help          print this help\n"
+    "  (no option)      print one new identifier\n"
+    "  -n N             print N new identifiers, one a line (N >= 1)\n"
+    "  --check TEXT     print nothing; exit 0 when TEXT is a canonical identifier\n"
+    "                   text, else 1\n"
+    "  --hex TEXT       print the 16 raw bytes of TEXT as 32 lower-case hex digits\n"
+    "  --from-hex HEX   print the identifier text of 32 hex digits\n"
+    "  --rfc TEXT       print the RFC form of TEXT: 8-4-4-4-12 lower-case hex\n"
+    "  --from-rfc RFC   print the identifier text of an RFC form (36 characters,\n"
+    "                   the same in {braces} or after urn:uuid:, or 32 hex digits;\n"
+    "                   either case)\n"
+    "  --help           print this help\n"
     "\n"
-    "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, then \"==\".\n";
+    "With '-' in place of the value, the values are read from standard input,\n"
+    "one a line, and the results written one a line; the first bad line stops\n"
+    "the run with exit status 1 and its line number on standard error.\n"
+    "\n"
+    "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, the last of\n"
+    "them A, Q, g or w, then \"==\".\n";
 
 static int usage_error(const char *what, const char *arg) {
     if (arg != NULL) {
@@ -69,26 +84,24 @@ static int generate(unsigned long long count) {
     return finish_output();
 }
 
-/* A well-formed text is the canonical text of its bytes: 24 characters,
- * path-safe, "==" at the end, and unused low bits zero. */
-static int text_to_hex(const char *text) {
-    char raw[VARO_UUID_RAW_SIZE];
-    char copy[VARO_UUID_TEXT_SIZE];
-    varo_uuid_t in = copy;
-    varo_uuid_t back = NULL;
-    int ok = strlen(text) == VARO_UUID_TEXT_CHARS &&
-             memcpy(copy, text, sizeof copy) != NULL &&
-             xdr_encode_varo_uuid_t(&in, raw, sizeof raw) == VARO_UUID_RAW_SIZE &&
-             xdr_decode_varo_uuid_t(raw, sizeof raw, &back) == VARO_UUID_RAW_SIZE &&
-             varo_uuid_compare(back, text) == 1;
-    xdr_free_varo_uuid_t(&back);
-    if (!ok) {
-        fprintf(stderr, "varo-uuid: not a well-formed identifier text: '%s'\n", text);
-        return EXIT_BAD_INPUT;
+/* ---- Conversions ----------------------------------------------------------
+ * Each writes the result of one value into `out` (at least 64 bytes) and
+ * returns 1, or returns 0 and points *why at what is wrong with the value. */
+
+static int check(const char *text, char *out, const char **why) {
+    out[0] = '\0';
+    *why = "not a canonical identifier text";
+    return varo_uuid_is_valid(text);
+}
+
+static int text_to_hex(const char *text, char *out, const char **why) {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (varo_uuid_to_raw(text, raw) != 0) {
+        *why = "not a canonical identifier text";
+        return 0;
     }
-    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) printf("%02x", (unsigned char)raw[i]);
-    putchar('\n');
-    return finish_output();
+    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) sprintf(out + 2 * i, "%02x", raw[i]);
+    return 1;
 }
 
 static int hex_value(char c) {
@@ -98,28 +111,111 @@ static int hex_value(char c) {
     return -1;
 }
 
-static int hex_to_text(const char *hex) {
-    char raw[VARO_UUID_RAW_SIZE];
+static int hex_to_text(const char *hex, char *out, const char **why) {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
     int ok = strlen(hex) == 2 * VARO_UUID_RAW_SIZE;
     for (int i = 0; ok && i < VARO_UUID_RAW_SIZE; ++i) {
         const int hi = hex_value(hex[2 * i]);
         const int lo = hex_value(hex[2 * i + 1]);
         ok = hi >= 0 && lo >= 0;
-        if (ok) raw[i] = (char)(hi << 4 | lo);
+        if (ok) raw[i] = (unsigned char)(hi << 4 | lo);
     }
-    if (!ok) {
-        fprintf(stderr, "varo-uuid: not 32 hex digits: '%s'\n", hex);
+    if (!ok || varo_uuid_from_raw(raw, out) != 0) {
+        *why = "not 32 hex digits";
+        return 0;
+    }
+    return 1;
+}
+
+static int text_to_rfc(const char *text, char *out, const char **why) {
+    *why = "not a canonical identifier text";
+    return varo_uuid_to_rfc(text, out) == 0;
+}
+
+static int rfc_to_text(const char *rfc, char *out, const char **why) {
+    *why = "not an RFC 9562 identifier string";
+    return varo_uuid_from_rfc(rfc, out) == 0;
+}
+
+typedef int (*convert_fn)(const char *value, char *out, const char **why);
+
+/* A result line, or nothing at all for an empty result (--check). */
+static void put_result(const char *out) {
+    if (out[0] != '\0') puts(out);
+}
+
+static int convert_one(convert_fn convert, const char *value) {
+    char out[64];
+    const char *why = "";
+    if (!convert(value, out, &why)) {
+        fprintf(stderr, "varo-uuid: %s: '%s'\n", why, value);
         return EXIT_BAD_INPUT;
     }
-    varo_uuid_t text = NULL;
-    if (xdr_decode_varo_uuid_t(raw, sizeof raw, &text) != VARO_UUID_RAW_SIZE) {
-        fputs("varo-uuid: out of memory\n", stderr);
-        return EXIT_FAILURE;
-    }
-    puts(text);
-    xdr_free_varo_uuid_t(&text);
+    put_result(out);
     return finish_output();
 }
+
+/*
+ * Reads one line of standard input into `line` (`size` bytes), without its
+ * newline. Returns 0 at the end of the input, else 1, with *bad pointing at
+ * what is wrong with the line, or null. A line stops being read at its
+ * first fault: the run stops there anyway.
+ */
+static int read_line(char *line, size_t size, const char **bad) {
+    int c = getc(stdin);
+    if (c == EOF) return 0;
+    size_t n = 0;
+    *bad = NULL;
+    for (; c != EOF && c != '\n'; c = getc(stdin)) {
+        if (c == '\0') {
+            *bad = "NUL byte in line";
+            break;
+        }
+        if (n + 1 == size) {
+            *bad = "line too long";
+            break;
+        }
+        line[n++] = (char)c;
+    }
+    line[n] = '\0';
+    return 1;
+}
+
+/*
+ * Converts standard input line by line, holding one line at a time. The
+ * longest value accepted anywhere has 45 characters, so a longer line is
+ * bad before the rest of it is read.
+ */
+static int convert_lines(convert_fn convert) {
+    char line[64];
+    char out[64];
+    unsigned long long number = 0;
+    const char *why = NULL;
+    while (read_line(line, sizeof line, &why)) {
+        ++number;
+        if (why == NULL && convert(line, out, &why)) {
+            put_result(out);
+            continue;
+        }
+        fprintf(stderr, "varo-uuid: line %llu: %s: '%s'\n", number, why, line);
+        finish_output();
+        return EXIT_BAD_INPUT;
+    }
+    if (ferror(stdin)) {
+        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(errno));
+        finish_output();
+        return EXIT_FAILURE;
+    }
+    return finish_output();
+}
+
+static const struct {
+    const char *name;
+    convert_fn convert;
+} conversions[] = {
+    {"--check", check},     {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
+    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text},
+};
 
 int main(int argc, char **argv) {
     if (argc == 1) return generate(1);
@@ -129,14 +225,17 @@ int main(int argc, char **argv) {
         fputs(usage_text, stdout);
         return finish_output();
     }
-    const int takes_value =
-        strcmp(opt, "-n") == 0 || strcmp(opt, "--hex") == 0 || strcmp(opt, "--from-hex") == 0;
-    if (!takes_value) return usage_error("unknown option", opt);
+    convert_fn convert = NULL;
+    for (size_t i = 0; i < sizeof conversions / sizeof conversions[0]; ++i) {
+        if (strcmp(opt, conversions[i].name) == 0) convert = conversions[i].convert;
+    }
+    if (convert == NULL && strcmp(opt, "-n") != 0) return usage_error("unknown option", opt);
     if (argc < 3) return usage_error("option needs a value", opt);
     if (argc > 3) return usage_error("unexpected argument", argv[3]);
     const char *value = argv[2];
-    if (strcmp(opt, "--hex") == 0) return text_to_hex(value);
-    if (strcmp(opt, "--from-hex") == 0) return hex_to_text(value);
+    if (convert != NULL) {
+        return strcmp(value, "-") == 0 ? convert_lines(convert) : convert_one(convert, value);
+    }
     unsigned long long count = 0;
     if (!parse_count(value, &count)) return usage_error("N must be a positive whole number", value);
     return generate(count);

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "platform/cpu.h"
+
 extern "C" {
 
 // The three alphabets, 64 characters each plus a NUL. Position 62 is '+'
@@ -81,9 +83,32 @@ DecodedSize measure(const char *text, std::uint64_t n) noexcept;
 // Identifier fast paths: exactly 16 bytes <-> 24 path-safe characters.
 // encode16 writes 24 characters and no NUL. decode24 reads 24 characters
 // that must end in "==" and writes 16 bytes; it returns false, writing
-// nothing, when any character is not path-safe.
-void encode16(const unsigned char *raw, char *text) noexcept;
-bool decode24(const char *text, unsigned char *raw) noexcept;
+// nothing, when any character is not path-safe or, with `canonical`, when
+// character 21 has any of its low four bits set (then the text is not the
+// one encode16 writes for its bytes). Neither reads or writes a byte
+// outside the 16 bytes and the 24 characters.
+//
+// Each has an AVX2 kernel (_wide, only where the processor has AVX2) and a
+// portable one (_plain), with the same results; the choice is made inline,
+// since a call costs about as much as the whole conversion.
+void encode16_wide(const unsigned char *raw, char *text) noexcept;
+void encode16_plain(const unsigned char *raw, char *text) noexcept;
+bool decode24_wide(const char *text, unsigned char *raw, bool canonical) noexcept;
+bool decode24_plain(const char *text, unsigned char *raw, bool canonical) noexcept;
+
+inline void encode16(const unsigned char *raw, char *text) noexcept {
+#if defined(__x86_64__)
+    if (platform::cpu_has_avx2()) return encode16_wide(raw, text);
+#endif
+    encode16_plain(raw, text);
+}
+
+inline bool decode24(const char *text, unsigned char *raw, bool canonical = false) noexcept {
+#if defined(__x86_64__)
+    if (platform::cpu_has_avx2()) return decode24_wide(text, raw, canonical);
+#endif
+    return decode24_plain(text, raw, canonical);
+}
 
 }  // namespace varo::base64
 

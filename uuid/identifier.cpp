@@ -62,22 +62,38 @@ int varo_uuid_compare(const char *a, const char *b) noexcept {
     return std::strcmp(a, b) == 0 ? 1 : 0;
 }
 
-char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
-    varo::base64::encode16(raw, buf);
-    buf[VARO_UUID_TEXT_CHARS] = '\0';
-    return buf;
-}
-
 unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
     return decode_text(text, raw, false);
+}
+
+int varo_uuid_is_valid(const char *text) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    return text != nullptr && varo::canonical_to_raw(text, raw) ? 1 : 0;
+}
+
+int varo_uuid_to_raw(const char *text, unsigned char *raw) noexcept {
+    if (text == nullptr || raw == nullptr) return -1;
+    return varo::canonical_to_raw(text, raw) ? 0 : -1;
+}
+
+int varo_uuid_from_raw(const unsigned char *raw, char *buf) noexcept {
+    if (raw == nullptr || buf == nullptr) return -1;
+    varo_uuid_from_bytes(raw, buf);
+    return 0;
 }
 
 }  // extern "C"
 
 namespace varo {
 
-bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
+bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept {
     return decode_text(text, raw, true) != nullptr;
+}
+
+bool canonical_to_raw(const char *text, unsigned char *raw) noexcept {
+    // strnlen stops at 25, so a long string costs no more than a short one.
+    return strnlen(text, VARO_UUID_TEXT_SIZE) == VARO_UUID_TEXT_CHARS &&
+           base64::decode24(text, raw, true);
 }
 
 }  // namespace varo

@@ -2,6 +2,9 @@
 #ifndef VARO_UUID_IDENTIFIER_H
 #define VARO_UUID_IDENTIFIER_H
 
+#include <cstring>
+
+#include "base64.h"
 #include "varo_uuid.h"
 
 extern "C" {
@@ -13,7 +16,12 @@ int varo_uuid_generate_to_buf(char *buf) noexcept;
 
 // Writes the text of the 16 bytes at `raw` into the 25 bytes at `buf`:
 // 24 path-safe characters, the last two "==", then a NUL. Returns `buf`.
-char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept;
+// Inline: the XDR decoder's every call.
+inline char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
+    varo::base64::encode16(raw, buf);
+    buf[VARO_UUID_TEXT_CHARS] = '\0';
+    return buf;
+}
 
 // Decodes the NUL-terminated text into the 16-byte area `raw`. Returns `raw`,
 // or null when a character is not path-safe, a single character is left in
@@ -26,9 +34,22 @@ unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept
 
 namespace varo {
 
-// Decodes `text` into `raw` only when it stands for exactly 16 bytes.
-// Returns false otherwise; `raw` may then hold part of the bytes.
-bool text_to_raw16(const char *text, unsigned char *raw) noexcept;
+// Decodes `text` into `raw` only when it stands for exactly 16 bytes:
+// text_to_raw16() takes any such text, other_text_to_raw16() is its path
+// for all but the usual 24 characters. Return false otherwise; `raw` may
+// then hold part of the bytes.
+bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept;
+inline bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
+    // The usual text goes straight to the kernel: this is the XDR encoder's
+    // every call.
+    if (std::strlen(text) == VARO_UUID_TEXT_CHARS && base64::decode24(text, raw)) return true;
+    return other_text_to_raw16(text, raw);
+}
+
+// Decodes `text` into `raw` only when it is a canonical identifier text:
+// 24 characters, as varo_uuid_from_bytes() writes them, then a NUL. Reads
+// at most 25 bytes of `text`. Returns false otherwise, with `raw` untouched.
+bool canonical_to_raw(const char *text, unsigned char *raw) noexcept;
 
 }  // namespace varo
 

@@ -22,6 +22,10 @@
  *
  * The header is C99 and C++ clean. It needs libtirpc's headers
  * (pkg-config libtirpc) for the XDR stream type.
+ *
+ * Versions: the functions of 1.0 carry the symbol version VARO_UUID_1.0,
+ * those added in 1.1 VARO_UUID_1.1; every 1.x keeps the SONAME
+ * libvaro_uuid.so.1 and every earlier function unchanged.
  */
 #ifndef VARO_UUID_H
 #define VARO_UUID_H
@@ -37,6 +41,11 @@
 #define VARO_UUID_API
 #endif
 
+/* The version of this header and of the library it came with. */
+#define VARO_UUID_VERSION_MAJOR 1
+#define VARO_UUID_VERSION_MINOR 1
+#define VARO_UUID_VERSION_PATCH 0
+
 #if defined(__cplusplus)
 #define VARO_UUID_NOEXCEPT noexcept
 extern "C" {
@@ -48,6 +57,7 @@ extern "C" {
 #define VARO_UUID_TEXT_SIZE 25  /* text block, NUL included */
 #define VARO_UUID_TEXT_CHARS 24 /* characters before the NUL */
 #define VARO_UUID_RAW_SIZE 16   /* raw bytes, also the wire form */
+#define VARO_UUID_RFC_SIZE 37   /* RFC form: 36 characters and a NUL */
 
 /* An identifier: a pointer to its 25-byte text. Null means "no identifier". */
 typedef char *varo_uuid_t;
@@ -84,6 +94,75 @@ VARO_UUID_API int varo_uuid_generate_on_buf(char *buf) VARO_UUID_NOEXCEPT;
  * implied), -1 when either pointer is null.
  */
 VARO_UUID_API int varo_uuid_compare(const char *a, const char *b) VARO_UUID_NOEXCEPT;
+
+/* ---- Identifier texts from outside (since 1.1) ---------------------------
+ *
+ * A canonical identifier text is exactly what the library writes for some
+ * 16 bytes: 24 characters and a NUL, where characters 0 to 20 are path-safe
+ * (A-Z a-z 0-9 + _), character 21 is one of A Q g w, and characters 22 and
+ * 23 are "==". Only canonical texts are valid here: a text whose character
+ * 21 has other low bits, such as "...ODx==" beside "...ODw==", stands for
+ * the same bytes, yet varo_uuid_compare() calls the two different.
+ *
+ * The RFC form is the RFC 9562 string of the identifier's GUID record: 32
+ * lower-case hex digits in groups 8-4-4-4-12. The record's first three
+ * fields lie little-endian in memory, as the platform's GUID service lays
+ * them out, so the raw bytes r0 ... r15 print as
+ *     r3r2r1r0-r5r4-r7r6-r8r9-r10r11r12r13r14r15
+ * which is how Windows and .NET print a GUID (Python:
+ * str(uuid.UUID(bytes_le=raw))). The raw bytes themselves are never
+ * reordered; only this form reads them by field.
+ *
+ * None of these functions allocates: every area is the caller's, and on
+ * failure none is written.
+ */
+
+/*
+ * Returns 1 when the NUL-terminated `text` is a canonical identifier text,
+ * else 0; 0 for a null pointer. Reads at most 25 bytes of `text`.
+ */
+VARO_UUID_API int varo_uuid_is_valid(const char *text) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the 16 raw bytes of the canonical text `text` into the caller's
+ * area `raw` of at least 16 bytes.
+ * Returns 0; or -1 when text or raw is null or text is not canonical, and
+ * then raw is not touched.
+ */
+VARO_UUID_API int varo_uuid_to_raw(const char *text, unsigned char *raw) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the canonical text of the 16 raw bytes at `raw` into the caller's
+ * area `buf` of at least 25 bytes: exactly 25 bytes, 24 characters and a
+ * NUL. Returns 0, or -1 when raw or buf is null (nothing written).
+ */
+VARO_UUID_API int varo_uuid_from_raw(const unsigned char *raw, char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the RFC form of the canonical text `text` into the caller's area
+ * `buf` of at least VARO_UUID_RFC_SIZE (37) bytes: exactly 37 bytes, 36
+ * characters and a NUL.
+ * Returns 0; or -1 when text or buf is null or text is not canonical, and
+ * then buf is not touched.
+ */
+VARO_UUID_API int varo_uuid_to_rfc(const char *text, char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Reads an identifier in RFC form and writes its canonical text into the
+ * caller's area `buf` of at least 25 bytes: exactly 25 bytes, 24
+ * characters and a NUL. The NUL-terminated `rfc` must be one of these, hex
+ * digits in either case:
+ *     xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx              36 characters
+ *     {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}            38
+ *     urn:uuid:xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx     45, the prefix in
+ *                                                       either case too
+ *     xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx                  32
+ * Nothing else is accepted: no spaces around it, no other prefix or
+ * bracket. Reads at most 46 bytes of `rfc`.
+ * Returns 0; or -1 when rfc or buf is null or rfc is none of these forms,
+ * and then buf is not touched.
+ */
+VARO_UUID_API int varo_uuid_from_rfc(const char *rfc, char *buf) VARO_UUID_NOEXCEPT;
 
 /* ---- XDR routines -------------------------------------------------------
  *

@@ -8,16 +8,20 @@
 // keeps its origin to itself and cannot be copied, so a block can neither be
 // released twice nor be released into the wrong allocator.
 //
-// Errors: no function here throws; all of them are noexcept, so the layer
-// works with -fno-exceptions. A call that can fail returns a
+// Errors: no function here throws; all of them are noexcept (but for the
+// stream output, which does what the stream does), so the layer works with
+// -fno-exceptions. A call that can fail returns a
 // varo::uuid_result<T>: the value and a varo::uuid_errc that says what went
 // wrong. On failure the value is empty (an empty owner, or zero bytes).
 #ifndef VARO_UUID_HPP
 #define VARO_UUID_HPP
 
 #include <array>
+#include <compare>
 #include <cstddef>
+#include <cstring>
 #include <functional>
+#include <iosfwd>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -28,12 +32,18 @@ namespace varo {
 
 // Why a call failed.
 enum class uuid_errc : unsigned char {
-    ok = 0,           // no failure
-    generate_failed,  // generate(): no memory, or no fresh identifier could be had
-    no_memory,        // decode(), clone(): the heap has no memory, or the handle names no heap
-    short_input,      // decode(): fewer than 16 bytes given
-    empty,            // encode(), clone(): the owner holds no identifier
-    not_identifier,   // encode(): the library refused the text (never for texts made here)
+    ok = 0,  // no failure
+    // generate(): no memory, or no fresh identifier could be had; parse(),
+    // from_rfc(): no block from the general allocator (whose blocks come
+    // through generation)
+    generate_failed,
+    no_memory,    // decode(), clone(): the heap has no memory, or the handle names no heap
+    short_input,  // decode(): fewer than 16 bytes given
+    empty,        // encode(), clone(), to_rfc(): the owner holds no identifier
+    // encode(), to_rfc(): the library refused the text (never for texts made
+    // here); parse(): not a canonical identifier text; from_rfc(): none of
+    // the accepted RFC forms
+    not_identifier,
 };
 
 // The outcome of a call that can fail: `value` is meaningful only when
@@ -49,6 +59,17 @@ struct uuid_result {
 
 // The 16 raw bytes of an identifier, its wire form.
 using uuid_bytes = std::array<std::byte, VARO_UUID_RAW_SIZE>;
+
+// The RFC 9562 form of an identifier (see varo_uuid_to_rfc()): 36
+// characters and a NUL, held by value; all NUL when empty.
+struct uuid_rfc {
+    std::array<char, VARO_UUID_RFC_SIZE> chars{};
+
+    // The 36 characters, or an empty view.
+    [[nodiscard]] std::string_view view() const noexcept { return std::string_view{chars.data()}; }
+    // The NUL-terminated characters.
+    [[nodiscard]] const char *c_str() const noexcept { return chars.data(); }
+};
 
 // Owner of one identifier text (a 25-byte block: 24 characters and a NUL),
 // or empty. Move-only; moving leaves the source empty.
@@ -81,6 +102,38 @@ class uuid {
         char *text = varo_uuid_generate_alloc();
         if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
         return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
+
+    // The identifier of a canonical text (24 characters exactly as this
+    // library writes them; see varo_uuid_is_valid()), in a new block from
+    // the general allocator. `text` need not be NUL-terminated.
+    // Errors: not_identifier (nothing is allocated), generate_failed.
+    [[nodiscard]] static uuid_result<uuid> parse(std::string_view text) noexcept {
+        if (text.size() != VARO_UUID_TEXT_CHARS) return {uuid{}, uuid_errc::not_identifier};
+        char copy[VARO_UUID_TEXT_SIZE];
+        std::memcpy(copy, text.data(), VARO_UUID_TEXT_CHARS);
+        copy[VARO_UUID_TEXT_CHARS] = '\0';
+        // A NUL inside `text` shortens the copy, which is then refused.
+        if (varo_uuid_is_valid(copy) != 1) return {uuid{}, uuid_errc::not_identifier};
+        return owned_copy(copy);
+    }
+
+    // The identifier of an RFC form: 36 characters, the same in {braces}
+    // or after "urn:uuid:", or 32 hex digits, in either case (see
+    // varo_uuid_from_rfc()), in a new block from the general allocator.
+    // `rfc` need not be NUL-terminated.
+    // Errors: not_identifier (nothing is allocated), generate_failed.
+    [[nodiscard]] static uuid_result<uuid> from_rfc(std::string_view rfc) noexcept {
+        // The longest form has 45 characters; a NUL inside is refused.
+        char copy[46];
+        if (rfc.size() >= sizeof copy || rfc.find('\0') != std::string_view::npos) {
+            return {uuid{}, uuid_errc::not_identifier};
+        }
+        std::memcpy(copy, rfc.data(), rfc.size());
+        copy[rfc.size()] = '\0';
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_from_rfc(copy, text) != 0) return {uuid{}, uuid_errc::not_identifier};
+        return owned_copy(text);
     }
 
     // The identifier whose raw bytes are the first 16 bytes of `wire` (any
@@ -122,6 +175,17 @@ class uuid {
             return {uuid_bytes{}, uuid_errc::not_identifier};
         }
         return {raw, uuid_errc::ok};
+    }
+
+    // The RFC form of the identifier. Allocates nothing.
+    // Errors: empty, not_identifier.
+    [[nodiscard]] uuid_result<uuid_rfc> to_rfc() const noexcept {
+        if (text_ == nullptr) return {uuid_rfc{}, uuid_errc::empty};
+        uuid_rfc rfc;
+        if (varo_uuid_to_rfc(text_, rfc.chars.data()) != 0) {
+            return {uuid_rfc{}, uuid_errc::not_identifier};
+        }
+        return {rfc, uuid_errc::ok};
     }
 
     // The 24 characters of the text, or an empty view for an empty owner.
@@ -171,11 +235,37 @@ class uuid {
         return a.text() == text;
     }
 
+    // A total order on the texts, byte by byte as std::string_view orders
+    // them; an empty owner comes first. Owners thus work as keys of
+    // std::map and std::set (with std::less<> also found by text).
+    friend std::strong_ordering operator<=>(const uuid &a, const uuid &b) noexcept {
+        return a.text() <=> b.text();
+    }
+    friend std::strong_ordering operator<=>(const uuid &a, std::string_view text) noexcept {
+        return a.text() <=> text;
+    }
+
+    // Writes the text; nothing for an empty owner.
+    template <class Traits>
+    friend std::basic_ostream<char, Traits> &operator<<(std::basic_ostream<char, Traits> &out,
+                                                        const uuid &id) {
+        return out << id.text();
+    }
+
   private:
     // Which allocator gave the block, and so which call gives it back.
     enum class origin : unsigned char { general, heap };
 
     uuid(char *text, origin from, int heap) noexcept : text_(text), origin_(from), heap_(heap) {}
+
+    // A copy of the 25-byte text in a block from the general allocator,
+    // which the C interface hands out only with a new identifier in it.
+    static uuid_result<uuid> owned_copy(const char *text) noexcept {
+        char *block = varo_uuid_generate_alloc();
+        if (block == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        std::memcpy(block, text, VARO_UUID_TEXT_SIZE);
+        return {uuid(block, origin::general, 0), uuid_errc::ok};
+    }
 
     char *text_ = nullptr;
     origin origin_ = origin::general;

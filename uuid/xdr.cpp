@@ -9,7 +9,10 @@
 
 namespace {
 
-bool_t encode(XDR *xdrs, const char *text, int heap) noexcept {
+// The filter's encode and decode branches. The memory-buffer routines take
+// them inline, where a call costs as much as a tenth of the whole; the
+// filter calls them, which keeps its free branch short.
+[[gnu::always_inline]] inline bool_t encode_inline(XDR *xdrs, const char *text, int heap) noexcept {
     if (text == nullptr) return FALSE;
     // Only a text that stands for exactly 16 bytes is sent: the staging
     // area never goes out partly written or holding older bytes.
@@ -19,7 +22,8 @@ bool_t encode(XDR *xdrs, const char *text, int heap) noexcept {
                                                                                         : FALSE;
 }
 
-bool_t decode(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
+[[gnu::always_inline]] inline bool_t decode_inline(XDR *xdrs, varo_uuid_t *objp,
+                                                   int heap) noexcept {
     *objp = nullptr;
     unsigned char staging[VARO_UUID_RAW_SIZE];
     if (!pxdr_opaque(xdrs, reinterpret_cast<char *>(staging), VARO_UUID_RAW_SIZE, heap)) {
@@ -29,6 +33,21 @@ bool_t decode(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
     if (block == nullptr) return FALSE;
     *objp = varo_uuid_from_bytes(staging, block);
     return TRUE;
+}
+
+// The free branch: gives the block back to heap `heap`.
+bool_t release(varo_uuid_t *objp, int heap) noexcept {
+    if (*objp != nullptr) zonheap_free(heap, *objp);
+    *objp = nullptr;
+    return TRUE;
+}
+
+[[gnu::noinline]] bool_t encode(XDR *xdrs, const char *text, int heap) noexcept {
+    return encode_inline(xdrs, text, heap);
+}
+
+[[gnu::noinline]] bool_t decode(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
+    return decode_inline(xdrs, objp, heap);
 }
 
 }  // namespace
@@ -48,9 +67,7 @@ bool_t pxdr_varo_uuid_t(XDR *xdrs, varo_uuid_t *objp, int heap) noexcept {
         case XDR_DECODE:
             return decode(xdrs, objp, heap);
         case XDR_FREE:
-            if (*objp != nullptr) zonheap_free(heap, *objp);
-            *objp = nullptr;
-            return TRUE;
+            return release(objp, heap);
         default:
             return FALSE;
     }
@@ -88,7 +105,9 @@ int xdr_encode_varo_uuid_t(const varo_uuid_t *objp, char *buf, int size) noexcep
     XDR xdrs;
     xdrmem_create(&xdrs, buf, static_cast<u_int>(size), XDR_ENCODE);
     int result = -1;
-    if (pxdr_varo_uuid_t(&xdrs, const_cast<varo_uuid_t *>(objp), 0)) {
+    // The filter's encode branch, taken directly: the stream was made for
+    // encoding just now.
+    if (objp != nullptr && encode_inline(&xdrs, *objp, 0)) {
         result = static_cast<int>(XDR_GETPOS(&xdrs));
     }
     XDR_DESTROY(&xdrs);
@@ -107,14 +126,17 @@ int xdr_decode_varo_uuid_t(const char *buf, int size, varo_uuid_t *objp) noexcep
     // A decode stream only reads from the buffer.
     xdrmem_create(&xdrs, const_cast<char *>(buf), static_cast<u_int>(size), XDR_DECODE);
     int result = -1;
-    if (xdr_varo_uuid_t(&xdrs, objp)) result = static_cast<int>(XDR_GETPOS(&xdrs));
+    // The filter's decode branch with heap 0, taken directly.
+    if (decode_inline(&xdrs, objp, 0)) result = static_cast<int>(XDR_GETPOS(&xdrs));
     XDR_DESTROY(&xdrs);
     return result;
 }
 
 void xdr_free_varo_uuid_t(varo_uuid_t *objp) noexcept {
     if (objp == nullptr) return;
-    xdr_free(reinterpret_cast<xdrproc_t>(xdr_varo_uuid_t), objp);
+    // What xdr_free(xdr_varo_uuid_t, objp) comes to, without the stream it
+    // makes only to carry XDR_FREE: the filter's free branch with heap 0.
+    release(objp, 0);
 }
 
 }  // extern "C"

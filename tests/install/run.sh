@@ -2,15 +2,16 @@
 # Installs the build into a scratch prefix and checks what a user gets there:
 # the files and their links, the library's SONAME and run-time needs, the
 # headers from C99 and C++20, a consumer through find_package() and one
-# through pkg-config, and the installed tool.
+# through pkg-config, the installed tool and the manual pages.
 #
-# Usage: run.sh BUILD_DIR SCRATCH LIBDIR INCLUDEDIR BINDIR VERSION CC CXX TOOL [SANITIZE]
+# Usage: run.sh BUILD_DIR SCRATCH LIBDIR INCLUDEDIR BINDIR VERSION CC CXX TOOL SANITIZE MANDIR
 #   TOOL is ON when the tool is built; SANITIZE the sanitizer list of the
-#   build, whose runtime the consumers then need too.
+#   build, whose runtime the consumers then need too (may be empty).
 set -eu
 
 build=$1 scratch=$2 libdir=$3 includedir=$4 bindir=$5 version=$6 cc=$7 cxx=$8 tool=$9
 sanitize=${10:-}
+mandir=${11:-share/man}
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$scratch/prefix
 san=
@@ -40,6 +41,14 @@ for f in varo_uuidConfig.cmake varo_uuidConfigVersion.cmake varo_uuid_targets.cm
     [ -f "$lib/cmake/varo_uuid/$f" ] || fail "missing $libdir/cmake/varo_uuid/$f"
 done
 [ -f "$lib/pkgconfig/varo_uuid.pc" ] || fail "missing $libdir/pkgconfig/varo_uuid.pc"
+man=$prefix/$mandir
+grep -q "^\.TH VARO_UUID 3 .*varo_uuid $version" "$man/man3/varo_uuid.3" || fail "missing or stale $mandir/man3/varo_uuid.3"
+for f in varo_uuid_to_rfc varo_uuid_compare xdr_varo_uuid_t; do
+    [ "$(cat "$man/man3/$f.3")" = ".so man3/varo_uuid.3" ] || fail "$mandir/man3/$f.3 does not point at varo_uuid.3"
+done
+if [ "$tool" = ON ]; then
+    grep -q "^\.TH VARO.-UUID 1 .*varo_uuid $version" "$man/man1/varo-uuid.1" || fail "missing or stale $mandir/man1/varo-uuid.1"
+fi
 
 step "readelf -d"
 dynamic=$(readelf -d "$lib/libvaro_uuid.so.$version")
@@ -92,6 +101,10 @@ for exe in consumer_c consumer_cpp; do
     out=$("$consumer/$exe") || fail "$exe failed"
     is_text "$out" || fail "$exe printed '$out'"
 done
+for exe in text_c text_cpp; do
+    out=$("$consumer/$exe") || fail "$exe failed"
+    [ "$out" = "AAECAwQFBgcICQoLDA0ODw== 03020100-0504-0706-0809-0a0b0c0d0e0f" ] || fail "$exe printed '$out'"
+done
 if cmake -S "$here" -B "$scratch/consumer2" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
     -DVARO_UUID_WANTED=2 >"$scratch/consumer2.log" 2>&1; then
     fail "find_package(varo_uuid 2) accepted version $version"
@@ -112,6 +125,8 @@ if [ "$tool" = ON ]; then
     done
     [ "$("$tool" --hex AAECAwQFBgcICQoLDA0ODw==)" = 000102030405060708090a0b0c0d0e0f ] ||
         fail "varo-uuid --hex gives the wrong bytes"
+    [ "$("$tool" --rfc AAECAwQFBgcICQoLDA0ODw==)" = 03020100-0504-0706-0809-0a0b0c0d0e0f ] ||
+        fail "varo-uuid --rfc gives the wrong form"
     for bad in "--hex AAECAwQFBgcICQoLDA0OD/==" "--from-hex 0001" "--bogus" "-n 0"; do
         # shellcheck disable=SC2086
         if out=$("$tool" $bad 2>/dev/null); then fail "varo-uuid $bad succeeded"; fi

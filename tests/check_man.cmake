@@ -1,0 +1,37 @@
+# Checks the manual pages: groff -man -ww finds nothing to warn about, the
+# library page names every exported function, and the tool page every
+# option of the tool's --help.
+# Arguments: GROFF, LIBRARY_PAGE, TOOL_PAGE (may be empty), EXPORTS
+# (cmake/exports.txt), TOOL (may be empty).
+foreach(page IN ITEMS ${LIBRARY_PAGE} ${TOOL_PAGE})
+  execute_process(COMMAND ${GROFF} -man -ww -z ${page}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE warnings)
+  if(NOT status EQUAL 0 OR NOT "${out}${warnings}" STREQUAL "")
+    message(FATAL_ERROR "groff -man -ww ${page} (status ${status}):\n${out}${warnings}")
+  endif()
+endforeach()
+
+# In the page source a minus is "\-"; compare with plain text.
+file(READ ${LIBRARY_PAGE} library)
+file(STRINGS ${EXPORTS} exports)
+foreach(entry IN LISTS exports)
+  string(REGEX REPLACE "@.*" "" name "${entry}")
+  if(NOT library MATCHES "\\.BR ${name} \\(\\)")
+    message(FATAL_ERROR "${LIBRARY_PAGE} does not describe ${name}()")
+  endif()
+endforeach()
+
+if(TOOL_PAGE)
+  file(READ ${TOOL_PAGE} tool_page)
+  string(REPLACE "\\-" "-" tool_page "${tool_page}")
+  execute_process(COMMAND ${TOOL} --help OUTPUT_VARIABLE help COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "(^|[ \n])--?[a-z][a-z-]*" options "${help}")
+  list(REMOVE_DUPLICATES options)
+  foreach(option IN LISTS options)
+    string(STRIP "${option}" option)
+    if(NOT tool_page MATCHES "[ \n]${option}[ \n,]")
+      message(FATAL_ERROR "${TOOL_PAGE} does not describe ${option}")
+    endif()
+  endforeach()
+  message(STATUS "options: ${options}")
+endif()

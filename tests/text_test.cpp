@@ -1,0 +1,232 @@
+// The text interface of 1.1: varo_uuid_is_valid, _to_raw, _from_raw, _to_rfc
+// and _from_rfc, against plain references written here, with the AVX2 and
+// the scalar kernels alike. Inputs and outputs lie in heap areas of exactly
+// their size, so AddressSanitizer sees a byte read or written past them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/fault.h"
+#include "reference_codec.h"
+#include "varo_uuid.h"
+
+namespace {
+
+using Raw = std::vector<unsigned char>;
+constexpr unsigned char kFill = 0xA5;
+const std::string kPathSafe = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+_";
+
+// The canonical text of 16 bytes: their Base64 with '_' for '/'.
+std::string text_of(const Raw &raw) {
+    return ref::encode(std::vector<std::uint8_t>(raw.begin(), raw.end()), kPathSafe);
+}
+
+// Whether a string is canonical, straight from the rule.
+bool canonical(const std::string &t) {
+    if (t.size() != 24 || t.find('\0') != std::string::npos) return false;
+    for (std::size_t i = 0; i < 21; ++i) {
+        if (kPathSafe.find(t[i]) == std::string::npos) return false;
+    }
+    return std::string("AQgw").find(t[21]) != std::string::npos && t.substr(22) == "==";
+}
+
+// The RFC form: bytes 3 2 1 0 - 5 4 - 7 6 - 8 9 - 10 to 15, lower-case hex.
+std::string rfc_of(const Raw &raw) {
+    const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    std::string s;
+    for (int k = 0; k < 16; ++k) {
+        if (k == 4 || k == 6 || k == 8 || k == 10) s += '-';
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", raw[static_cast<std::size_t>(order[k])]);
+        s += hex;
+    }
+    return s;
+}
+
+// A heap copy of `s` with its NUL and nothing more.
+std::vector<char> c_string(const std::string &s) {
+    return {s.c_str(), s.c_str() + s.size() + 1};
+}
+
+// Every test runs with the AVX2 kernels (where the processor has them) and
+// with the scalar ones.
+class Text : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        if (!GetParam()) varo::fault::arm(varo::fault::Site::avx2, 0, INT_MAX);
+    }
+    void TearDown() override { varo::fault::disarm_all(); }
+};
+INSTANTIATE_TEST_SUITE_P(Kernels, Text, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool> &p) {
+                             return p.param ? "wide" : "scalar";
+                         });
+
+// Every byte value at every position: bytes -> text -> bytes, text -> RFC
+// form -> text through each accepted spelling, and each output exactly its
+// size.
+TEST_P(Text, EveryByteAtEveryPositionRoundTrips) {
+    std::mt19937 rng(10);
+    for (int pos = 0; pos < 16; ++pos) {
+        for (int v = 0; v < 256; ++v) {
+            Raw raw(16);
+            for (auto &b : raw) b = static_cast<unsigned char>(rng());
+            raw[static_cast<std::size_t>(pos)] = static_cast<unsigned char>(v);
+            const std::string text = text_of(raw);
+            const std::string rfc = rfc_of(raw);
+
+            std::vector<char> buf(26, 'x');
+            ASSERT_EQ(varo_uuid_from_raw(raw.data(), buf.data()), 0);
+            ASSERT_EQ(std::string(buf.data()), text);
+            ASSERT_EQ(buf[25], 'x');
+
+            const std::vector<char> t = c_string(text);
+            ASSERT_EQ(varo_uuid_is_valid(t.data()), 1) << text;
+            Raw back(16, kFill);
+            ASSERT_EQ(varo_uuid_to_raw(t.data(), back.data()), 0);
+            ASSERT_EQ(back, raw) << text;
+
+            std::vector<char> r(38, 'x');
+            ASSERT_EQ(varo_uuid_to_rfc(t.data(), r.data()), 0);
+            ASSERT_EQ(std::string(r.data()), rfc) << text;
+            ASSERT_EQ(r[37], 'x');
+
+            std::string upper = rfc;
+            for (char &c : upper) c = static_cast<char>(std::toupper(c));
+            std::string plain = rfc;
+            plain.erase(std::remove(plain.begin(), plain.end(), '-'), plain.end());
+            for (const std::string &form :
+                 {rfc, upper, "{" + rfc + "}", "urn:uuid:" + rfc, "URN:UUID:" + upper, plain}) {
+                const std::vector<char> f = c_string(form);
+                std::vector<char> out(26, 'x');
+                ASSERT_EQ(varo_uuid_from_rfc(f.data(), out.data()), 0) << form;
+                ASSERT_EQ(std::string(out.data()), text) << form;
+                ASSERT_EQ(out[25], 'x');
+            }
+        }
+    }
+}
+
+// Every byte value in every position of a canonical text, and texts of
+// other lengths: valid exactly when the rule says so, and a refused text
+// leaves both output areas alone.
+TEST_P(Text, OnlyCanonicalTextsAreValid) {
+    const std::string good = "AAECAwQFBgcICQoLDA0ODw==";
+    std::vector<std::string> texts = {
+        "",
+        "A",
+        good.substr(0, 22),
+        good.substr(0, 23),
+        good + "=",
+        good + good,
+        "AAECAwQFBgcICQoLDA0ODx==",  // same bytes as `good`, stray low bits
+        "AAECAwQFBgcICQoLDA0ODw=A",
+        " " + good,
+        good + " ",
+        good + "\n",
+    };
+    for (std::size_t pos = 0; pos < 24; ++pos) {
+        for (int c = 0; c < 256; ++c) {
+            std::string t = good;
+            t[pos] = static_cast<char>(c);
+            texts.push_back(t);
+        }
+    }
+    for (const std::string &text : texts) {
+        const std::vector<char> t = c_string(text);
+        const bool want = canonical(text);
+        EXPECT_EQ(varo_uuid_is_valid(t.data()), want ? 1 : 0) << text;
+        Raw raw(16, kFill);
+        EXPECT_EQ(varo_uuid_to_raw(t.data(), raw.data()), want ? 0 : -1) << text;
+        std::vector<char> rfc(37, 'x');
+        EXPECT_EQ(varo_uuid_to_rfc(t.data(), rfc.data()), want ? 0 : -1) << text;
+        if (!want) {
+            EXPECT_EQ(raw, Raw(16, kFill)) << text;
+            EXPECT_EQ(rfc, std::vector<char>(37, 'x')) << text;
+        }
+    }
+}
+
+// Every spelling that is not one of the four forms is refused, and the
+// output area stays as it was.
+TEST_P(Text, FromRfcRefusesEveryOtherForm) {
+    const std::string rfc = "03020100-0504-0706-0809-0a0b0c0d0e0f";
+    const std::string plain = "030201000504070608090a0b0c0d0e0f";
+    std::vector<std::string> refused = {
+        "",
+        rfc.substr(0, 35),
+        rfc + "0",
+        " " + rfc,
+        rfc + " ",
+        rfc + "\n",
+        "{" + rfc,
+        rfc + "}",
+        "(" + rfc + ")",
+        "[" + rfc + "]",
+        "}" + rfc + "{",
+        "{" + plain + "}",
+        "urn:uuid:" + plain,
+        "urn:uuid:{" + rfc + "}",
+        "{urn:uuid:" + rfc + "}",
+        "urn:uuid" + rfc + "-",
+        "uuid:" + rfc + "abcd",
+        "urn-uuid:" + rfc,
+        "urn:uuid:" + rfc + "0",
+        "urn:uuid:" + rfc.substr(1),
+        plain.substr(1),
+        plain + "0",
+        "0x" + plain.substr(2),
+        "03020100-0504-0706-08090a0b0c0d0e0f",
+        "030201000504-0706-0809-0a0b0c0d0e0f",
+        "03020100-0504-0706-0809-0a0b0c0d0e0f-",
+        "0302010-00504-0706-0809-0a0b0c0d0e0f",
+        "03020100_0504_0706_0809_0a0b0c0d0e0f",
+        "03020100-0504-0706-0809+0a0b0c0d0e0f",
+        "+3020100-0504-0706-0809-0a0b0c0d0e0f",
+        "-3020100-0504-0706-0809-0a0b0c0d0e0f",
+    };
+    // Each character of each form replaced by one that is no hex digit,
+    // and each dash by a digit.
+    for (const std::string &form : {rfc, plain, "{" + rfc + "}", "urn:uuid:" + rfc}) {
+        for (std::size_t pos = 0; pos < form.size(); ++pos) {
+            for (const char bad : {'g', 'G', 'x', ' ', '-', '/', ':', '@', '`', '\x80', '\xff'}) {
+                std::string s = form;
+                s[pos] = bad;
+                if (s != form) refused.push_back(s);
+            }
+            if (form[pos] == '-')
+                refused.push_back(form.substr(0, pos) + "0" + form.substr(pos + 1));
+        }
+    }
+    for (const std::string &s : refused) {
+        const std::vector<char> in = c_string(s);
+        std::vector<char> out(25, 'x');
+        EXPECT_EQ(varo_uuid_from_rfc(in.data(), out.data()), -1) << s;
+        EXPECT_EQ(out, std::vector<char>(25, 'x')) << s;
+    }
+}
+
+TEST(TextNull, EveryFunctionRefusesANullArgument) {
+    char buf[VARO_UUID_RFC_SIZE];
+    unsigned char raw[16] = {};
+    const char *text = "AAECAwQFBgcICQoLDA0ODw==";
+    const char *rfc = "03020100-0504-0706-0809-0a0b0c0d0e0f";
+    EXPECT_EQ(varo_uuid_is_valid(nullptr), 0);
+    EXPECT_EQ(varo_uuid_to_raw(nullptr, raw), -1);
+    EXPECT_EQ(varo_uuid_to_raw(text, nullptr), -1);
+    EXPECT_EQ(varo_uuid_from_raw(nullptr, buf), -1);
+    EXPECT_EQ(varo_uuid_from_raw(raw, nullptr), -1);
+    EXPECT_EQ(varo_uuid_to_rfc(nullptr, buf), -1);
+    EXPECT_EQ(varo_uuid_to_rfc(text, nullptr), -1);
+    EXPECT_EQ(varo_uuid_from_rfc(nullptr, buf), -1);
+    EXPECT_EQ(varo_uuid_from_rfc(rfc, nullptr), -1);
+}
+
+}  // namespace
