@@ -598,8 +598,14 @@ __attribute__((target("avx2"))) bool decode24_wide(const char *text, unsigned ch
 // 16 bytes into 24 characters ending in "==".
 __attribute__((target("avx2"))) void encode16_wide(const unsigned char *raw, char *text) noexcept {
     const EncodeConstants *k = opaque(kEncode16);
-    const __m256i r =
-        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i *>(raw)));
+    // Two 8-byte loads, not one of 16: bytes just written as two words (a
+    // fresh GUID) then reach the load straight from the store buffer, which
+    // a load spanning two stores waits for.
+    std::uint64_t lo, hi;
+    std::memcpy(&lo, raw, 8);
+    std::memcpy(&hi, raw + 8, 8);
+    const __m256i r = _mm256_broadcastsi128_si256(
+        _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo)));
     const __m256i v = _mm256_shuffle_epi8(r, at(k->spread));
     const __m256i idx =
         _mm256_or_si256(_mm256_mulhi_epu16(_mm256_and_si256(v, at(k->fields_hi)), at(k->shift_hi)),
