@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/fault.h"
-#include "platform/random.h"
+#include "platform/random/random.h"
 
 static_assert(sizeof(GUID) == varo::platform::kRandomDraw);
 

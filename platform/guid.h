@@ -22,7 +22,7 @@ constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 
 // Fills *guid with a fresh random (version 4, RFC 9562 variant) GUID drawn
-// from the kernel's CSPRNG (platform/random.h says how). Returns S_OK, or
+// from the kernel's CSPRNG (platform/random/random.h says how). Returns S_OK, or
 // E_FAIL when the kernel source fails; *guid then holds no GUID.
 // Thread-safe, fork-safe, and callable from a signal handler.
 HRESULT CoCreateGuid(GUID *guid) noexcept;

@@ -1,11 +1,5 @@
-// A process-wide stack of equal-sized slots that threads take and give back.
-//
-// The generators keep one slot per thread (a vDSO random state, or a page of
-// buffered kernel output). A thread takes a slot when it first draws and
-// gives it back when it exits, so a short-lived thread reuses the memory of
-// one that has gone instead of mapping its own, and a program that starts
-// thousands of threads holds only as many slots as it ever had threads alive
-// at once.
+// A process-wide, lock-free stack of equal-sized slots: the free list under
+// slots.h, which leases each slot to one thread.
 //
 // Slots live in chunks that are mapped once and never unmapped. A slot is
 // named by its index: chunk * kPerChunk + position. The links of the stack
@@ -21,12 +15,14 @@
 //
 // Everything here is zero-initialised static data: nothing runs when the
 // library is loaded.
-#ifndef VARO_UUID_PLATFORM_SLOT_STACK_H
-#define VARO_UUID_PLATFORM_SLOT_STACK_H
+#ifndef VARO_UUID_PLATFORM_RANDOM_SLOT_STACK_H
+#define VARO_UUID_PLATFORM_RANDOM_SLOT_STACK_H
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/random/seams.h"
 
 namespace varo::platform {
 
@@ -41,6 +37,7 @@ class SlotStack {
         while (top(head) != kNone) {
             const std::uint32_t index = top(head);
             const std::uint32_t below = next_[index].load(std::memory_order_relaxed);
+            seam::slot_stack_between();
             if (head_.compare_exchange_weak(head, with_top(head, below),
                                             std::memory_order_acquire,
                                             std::memory_order_acquire)) {
@@ -53,30 +50,33 @@ class SlotStack {
     // Gives a slot back.
     void push(std::uint32_t index) noexcept { push_chain(index, index); }
 
-    // Registers a new chunk of `count` slots (1 to kPerChunk), `stride` bytes
-    // apart from `base`. Its first slot goes to the caller; the others onto
-    // the stack. Returns kNone, registering nothing, when every chunk is in
-    // use.
-    std::uint32_t add_chunk(std::uint8_t *base, std::uint32_t count,
-                            std::uint32_t stride) noexcept {
+    // Reserves the next chunk's number for a caller that is about to
+    // publish it; kNone when every chunk is in use.
+    std::uint32_t reserve_chunk() noexcept {
         const std::uint32_t chunk = chunks_.fetch_add(1, std::memory_order_relaxed);
-        if (chunk >= kChunks) {
-            chunks_.fetch_sub(1, std::memory_order_relaxed);
-            return kNone;
-        }
+        if (chunk < kChunks) return chunk;
+        chunks_.fetch_sub(1, std::memory_order_relaxed);
+        return kNone;
+    }
+
+    // Publishes reserved chunk `chunk`: `count` slots (1 to kPerChunk),
+    // `stride` bytes apart from `base`. Its first slot stays the caller's;
+    // the others go onto the stack.
+    void publish_chunk(std::uint32_t chunk, std::uint8_t *base, std::uint32_t count,
+                       std::uint32_t stride) noexcept {
         chunk_[chunk].base = base;
         chunk_[chunk].stride = stride;
+        chunk_[chunk].count.store(count, std::memory_order_release);
         const std::uint32_t first = chunk * kPerChunk;
         // The slots after the first form a chain pushed in one swap.
         for (std::uint32_t i = 1; i + 1 < count; ++i) {
             next_[first + i].store(first + i + 1, std::memory_order_relaxed);
         }
         if (count > 1) push_chain(first + 1, first + count - 1);
-        return first;
     }
 
     // The address of slot `index`. Only for an index that this stack handed
-    // out: the pop or add_chunk that gave it ordered the chunk's registration
+    // out: the pop, scan or publish that gave it ordered the chunk's registration
     // before it.
     std::uint8_t *address(std::uint32_t index) const noexcept {
         const Chunk &c = chunk_[index / kPerChunk];
@@ -89,10 +89,17 @@ class SlotStack {
         return n < kChunks ? n : kChunks;
     }
 
+    // Slots in chunk `chunk` (from chunk * kPerChunk on); 0 while another
+    // thread is still registering it.
+    std::uint32_t slots_in(std::uint32_t chunk) const noexcept {
+        return chunk_[chunk].count.load(std::memory_order_acquire);
+    }
+
   private:
     struct Chunk {
         std::uint8_t *base;
         std::uint32_t stride;
+        std::atomic<std::uint32_t> count;  // set last: the chunk is ready
     };
 
     static std::uint32_t top(std::uint64_t head) noexcept {
@@ -121,4 +128,4 @@ class SlotStack {
 
 }  // namespace varo::platform
 
-#endif  // VARO_UUID_PLATFORM_SLOT_STACK_H
+#endif  // VARO_UUID_PLATFORM_RANDOM_SLOT_STACK_H

@@ -1,0 +1,36 @@
+// Points where test builds can watch the random engine or bend what the
+// kernel answers. The shipped library is built without
+// VARO_UUID_FAULT_INJECTION: every hook below is then a constant that
+// vanishes. The internal test library defines it, and testing.h steers the
+// hooks (testing.cpp holds their state).
+#ifndef VARO_UUID_PLATFORM_RANDOM_SEAMS_H
+#define VARO_UUID_PLATFORM_RANDOM_SEAMS_H
+
+#include <cstddef>
+
+namespace varo::platform {
+
+// Which source served a draw.
+enum class RandomSource : unsigned char { vdso, pool, syscall };
+
+namespace seam {
+#if defined(VARO_UUID_FAULT_INJECTION)
+// Counts a draw served by `source`.
+void served(RandomSource source) noexcept;
+// The length one getrandom() system call may ask for: `n`, or less.
+std::size_t syscall_length(std::size_t n) noexcept;
+// What the vDSO's getrandom is taken to have returned: `got`, or a
+// rewritten result.
+long vdso_result(long got) noexcept;
+// Runs between a slot stack's read of its head and its compare-and-swap.
+void slot_stack_between() noexcept;
+#else
+constexpr void served(RandomSource) noexcept {}
+constexpr std::size_t syscall_length(std::size_t n) noexcept { return n; }
+constexpr long vdso_result(long got) noexcept { return got; }
+constexpr void slot_stack_between() noexcept {}
+#endif
+}  // namespace seam
+}  // namespace varo::platform
+
+#endif  // VARO_UUID_PLATFORM_RANDOM_SEAMS_H

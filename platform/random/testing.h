@@ -1,0 +1,58 @@
+// For tests only: what the random engine holds, and the seams that bend
+// what the kernel answers. Compiled into the internal test library; the
+// shipped library has none of the seams (seams.h).
+#ifndef VARO_UUID_PLATFORM_RANDOM_TESTING_H
+#define VARO_UUID_PLATFORM_RANDOM_TESTING_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/random/seams.h"
+
+namespace varo::platform {
+
+// ---- What the engine holds --------------------------------------------------
+
+// True when the vDSO offers getrandom and its states can be sized.
+bool vdso_getrandom_found() noexcept;
+
+// This thread's vDSO state, its size as the vDSO wants it, or null.
+const void *vdso_state_of_this_thread() noexcept;
+std::size_t vdso_state_size() noexcept;
+
+// Draws served by each source so far, process-wide.
+long random_draws(RandomSource source) noexcept;
+
+// States and pages leased to live threads, and pages mapped so far (never
+// unmapped: exited threads' states and pages are reused).
+long vdso_states_in_use() noexcept;
+long vdso_state_pages() noexcept;
+long pool_pages_in_use() noexcept;
+long pool_pages() noexcept;
+
+// This thread's pool page: its buffer, the buffer's size, and how many bytes
+// at its start are still to be handed out. Null when the thread has none.
+struct PoolView {
+    const std::uint8_t *bytes;
+    std::size_t size;
+    std::size_t left;
+};
+PoolView pool_view() noexcept;
+
+// ---- Seams ------------------------------------------------------------------
+
+// Caps every getrandom() system call at `most` bytes, as a kernel that
+// returns short counts would; 0 lifts the cap.
+void cap_syscall_length(std::size_t most) noexcept;
+
+// Takes the result of the next `times` calls of the vDSO's getrandom to be
+// `result` (a short count, or a negative error) instead of what it gave.
+void rewrite_vdso_results(long result, int times) noexcept;
+
+// Runs `hook` in every slot stack pop between its read of the head and its
+// compare-and-swap; null removes it.
+void on_slot_stack_race(void (*hook)()) noexcept;
+
+}  // namespace varo::platform
+
+#endif  // VARO_UUID_PLATFORM_RANDOM_TESTING_H

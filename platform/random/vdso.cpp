@@ -1,0 +1,180 @@
+// Random bytes from the kernel's vDSO getrandom.
+//
+// The vDSO function runs ChaCha20 in user space with a key that the kernel
+// hands it, in a state the caller provides:
+//   ssize_t getrandom(void *buf, size_t len, unsigned flags,
+//                     void *state, size_t state_len);
+// Called as (null, 0, 0, &params, ~0UL) it describes the states it wants:
+// their size and the mmap() protection and flags to map them with. The
+// kernel maps them droppable, wiped on fork and left out of core dumps, and
+// it re-keys a state whenever its own generation moves on: after a fork (the
+// state reads as zero), after a VM snapshot is restored, and on reseeding.
+//
+// Each thread holds one state, leased to it for life (slots.h). States are
+// mapped a page at a time, and a page is never unmapped: the states of
+// exited threads serve new threads.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/fault.h"
+#include "platform/random/once.h"
+#include "platform/random/slots.h"
+#include "platform/random/sources.h"
+#if defined(VARO_UUID_FAULT_INJECTION)
+#include "platform/random/testing.h"
+#endif
+#include "platform/random/vdso_symbol.h"
+
+namespace varo::platform {
+namespace {
+
+using GetrandomFn = long (*)(void *buf, std::size_t len, unsigned flags, void *state,
+                             std::size_t state_len);
+
+// The name and symbol version of the function in each architecture's vDSO.
+struct Export {
+    const char *name;
+    const char *version;
+};
+#if defined(__x86_64__)
+constexpr Export kGetrandom{"__vdso_getrandom", "LINUX_2.6"};
+#elif defined(__aarch64__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.39"};
+#elif defined(__s390x__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.29"};
+#elif defined(__powerpc64__)
+constexpr Export kGetrandom{"__kernel_getrandom", "LINUX_2.6.15"};
+#elif defined(__loongarch64)
+constexpr Export kGetrandom{"__vdso_getrandom", "LINUX_5.10"};
+#else
+constexpr Export kGetrandom{nullptr, nullptr};  // no vDSO getrandom here
+#endif
+
+// What the vDSO reports of its states.
+struct StateParams {
+    std::uint32_t size_of_opaque_state;
+    std::uint32_t mmap_prot;
+    std::uint32_t mmap_flags;
+    std::uint32_t reserved[13];
+};
+
+// 64 states a page at most, 1024 pages: a process with more threads alive at
+// once than that draws the extra threads' bytes by system call.
+constexpr std::uint32_t kMaxStatesPerPage = 64;
+Slots<kMaxStatesPerPage, 1024> g_states;
+
+constexpr std::size_t kCacheLine = 64;
+
+struct Vdso {
+    GetrandomFn getrandom;
+    std::size_t state_size;  // as the vDSO wants it passed
+    std::uint32_t stride;    // state_size rounded up to a cache line
+    std::uint32_t per_page;
+    std::size_t page_size;
+    int prot;
+    int flags;
+};
+Vdso g_vdso;  // written once, by the set-up, before g_setup says ready
+Once g_setup;
+
+// This thread's state, its slot and its lease; no state while t_lease is 0
+// or the table no longer holds it (in a child after fork).
+__attribute__((tls_model("initial-exec"))) thread_local void *t_state = nullptr;
+__attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_slot = 0;
+__attribute__((tls_model("initial-exec"))) thread_local std::uint64_t t_lease = 0;
+// Set once this thread could not get a state: it then draws by system call.
+__attribute__((tls_model("initial-exec"))) thread_local bool t_stateless = false;
+
+bool setup() noexcept {
+    const auto fn = reinterpret_cast<GetrandomFn>(
+        kGetrandom.name != nullptr ? vdso_symbol(kGetrandom.name, kGetrandom.version) : nullptr);
+    if (fn == nullptr) return false;
+    StateParams params{};
+    if (fn(nullptr, 0, 0, &params, ~std::size_t{0}) != 0) return false;
+    const long page = sysconf(_SC_PAGESIZE);
+    const std::size_t size = params.size_of_opaque_state;
+    const std::size_t stride = (size + kCacheLine - 1) / kCacheLine * kCacheLine;
+    if (size == 0 || page <= 0 || stride > static_cast<std::size_t>(page)) return false;
+    if (!g_states.map_leases()) return false;
+    const std::size_t per_page = static_cast<std::size_t>(page) / stride;
+    g_vdso = Vdso{fn,
+                  size,
+                  static_cast<std::uint32_t>(stride),
+                  static_cast<std::uint32_t>(per_page < kMaxStatesPerPage ? per_page : kMaxStatesPerPage),
+                  static_cast<std::size_t>(page),
+                  static_cast<int>(params.mmap_prot),
+                  static_cast<int>(params.mmap_flags)};
+    return true;
+}
+
+// A state for this thread: a free one, an exited thread's, or one of a new
+// page; kNone when the process holds all it may.
+std::uint32_t take_state(std::uint64_t lease) noexcept {
+    const std::uint32_t slot = g_states.take(lease);
+    if (slot != g_states.kNone) return slot;
+    // The protection and flags exactly as the vDSO asked for them.
+    void *page = mmap(nullptr, g_vdso.page_size, g_vdso.prot, g_vdso.flags, -1, 0);
+    if (page == MAP_FAILED) return g_states.kNone;
+    const std::uint32_t first = g_states.add_chunk(static_cast<std::uint8_t *>(page),
+                                                   g_vdso.per_page, g_vdso.stride, lease);
+    if (first == g_states.kNone) munmap(page, g_vdso.page_size);
+    return first;
+}
+
+Draw draw_with(void *state, std::uint8_t *out) noexcept {
+    if (fault::should_fail(fault::Site::vdso_draw)) return Draw::to_kernel;
+    const long got =
+        seam::vdso_result(g_vdso.getrandom(out, kRandomDraw, 0, state, g_vdso.state_size));
+    return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::to_kernel;
+}
+
+// The first draw of a thread, or of the thread that forked in its child:
+// it takes a state. Out of line, so that the hot path stays short.
+[[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
+    switch (g_setup.run(setup)) {
+        case Once::failed: return Draw::absent;
+        case Once::not_yet: return Draw::to_kernel;  // another thread is looking
+        case Once::ready: break;
+    }
+    if (t_stateless) return Draw::to_kernel;
+    const int saved_errno = errno;  // a signal handler's caller keeps its errno
+    const std::uint64_t lease = leases::make();
+    const std::uint32_t slot = take_state(lease);
+    errno = saved_errno;
+    if (slot == g_states.kNone) {
+        t_stateless = true;
+        return Draw::to_kernel;
+    }
+    t_state = g_states.address(slot);
+    t_slot = slot;
+    t_lease = lease;
+    return draw_with(t_state, out);
+}
+
+}  // namespace
+
+Draw vdso_random16(std::uint8_t *out) noexcept {
+    const std::uint64_t lease = t_lease;
+    if (lease != 0 && g_states.held(t_slot, lease)) [[likely]] return draw_with(t_state, out);
+    return first_draw(out);
+}
+
+#if defined(VARO_UUID_FAULT_INJECTION)
+// ---- For tests (testing.h) ------------------------------------------------
+
+bool vdso_getrandom_found() noexcept { return g_setup.run(setup) == Once::ready; }
+const void *vdso_state_of_this_thread() noexcept {
+    return t_lease != 0 && g_states.held(t_slot, t_lease) ? t_state : nullptr;
+}
+std::size_t vdso_state_size() noexcept {
+    return vdso_getrandom_found() ? g_vdso.state_size : 0;
+}
+long vdso_states_in_use() noexcept {
+    return g_setup.done() ? g_states.held_by_live_threads() : 0;
+}
+long vdso_state_pages() noexcept { return g_states.chunks(); }
+#endif
+
+}  // namespace varo::platform
