@@ -3,6 +3,7 @@
 // reused when its thread exits.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/syscall.h>
@@ -13,9 +14,11 @@
 #include <dlfcn.h>
 #include <sys/utsname.h>
 
+#include <atomic>
 #include <barrier>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -23,7 +26,8 @@
 #include <vector>
 
 #include "platform/fault.h"
-#include "platform/random.h"
+#include "platform/random/slot_stack.h"
+#include "platform/random/testing.h"
 #include "varo_uuid.h"
 
 namespace {
@@ -114,6 +118,31 @@ TEST_P(Sources, ThreadsGeneratingAtOnceNeverRepeat) {
     expect_all_distinct(groups, kThreads * kEach);
 }
 
+// A kernel that returns short counts: every read is capped at 5 bytes, so
+// a draw takes four calls and a pool refill up to 816. Every byte handed out
+// must still be fresh: each of the 16 raw places varies across identifiers
+// as random bits do (only the version's and variant's bits are fixed), and
+// no two identifiers are the same.
+TEST_P(Sources, ShortKernelReadsStillGiveFreshBytes) {
+    constexpr int kCount = 1000;
+    varo::platform::cap_syscall_length(5);
+    const Ids ids = generate(kCount);
+    varo::platform::cap_syscall_length(0);
+    ASSERT_EQ(ids.size(), static_cast<std::size_t>(kCount));
+    expect_all_distinct({ids}, kCount);
+    std::set<unsigned char> seen[VARO_UUID_RAW_SIZE];
+    for (const std::string &id : ids) {
+        unsigned char raw[VARO_UUID_RAW_SIZE];
+        ASSERT_EQ(varo_uuid_to_raw(id.c_str(), raw), 0);
+        for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) seen[i].insert(raw[i]);
+    }
+    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) {
+        // Byte 7 has four random bits, byte 8 six; 1000 draws show nearly all.
+        const std::size_t values = i == 7 ? 16 : i == 8 ? 64 : 256;
+        EXPECT_GE(seen[i].size(), values * 3 / 4) << "raw byte " << i << " is not fresh";
+    }
+}
+
 // Writes `count` identifiers made in this process to `fd`, one a line.
 void send_ids(int fd, int count) {
     std::string out;
@@ -180,13 +209,15 @@ TEST_P(Sources, ForkedChildrenNeverRepeatTheParent) {
     check_children_do_not_repeat([] { return fork(); });
 }
 
-// Where the kernel refuses wipe-on-fork, the fork handler alone must keep
-// children from reusing the pool. A new thread takes a page, here without
-// the advice.
-TEST(Concurrency, ForkedChildrenNeverRepeatWithoutWipeOnFork) {
+// Where the kernel refuses wipe-on-fork for a page, nothing but that advice
+// would keep a child from reusing it: the thread that took it does not
+// buffer, and its children never repeat it.
+TEST(Concurrency, WithoutWipeOnForkAThreadDoesNotBuffer) {
     varo::fault::arm(Site::vdso, 0, INT_MAX);
     varo::fault::arm(Site::wipe_on_fork);
+    const long pool = varo::platform::random_draws(RandomSource::pool);
     std::thread([] { check_children_do_not_repeat([] { return fork(); }); }).join();
+    EXPECT_EQ(varo::platform::random_draws(RandomSource::pool), pool);
     varo::fault::disarm_all();
 }
 
@@ -250,21 +281,112 @@ TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
 
 // Thousands of short-lived threads: each gives its state or page back when
 // it exits, and the next thread reuses it rather than map another.
+// Every identifier made on a reused state or page is new: a page taken
+// over must be emptied, not handed out from where its last thread stopped.
 TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
     using namespace varo::platform;
-    constexpr int kAtOnce = 8;
+    constexpr int kAtOnce = 8, kRounds = 250, kEach = 5;
     generate(3);  // this thread's own
     const long held[] = {vdso_states_in_use(), pool_pages_in_use()};
     const long mapped[] = {vdso_state_pages(), pool_pages()};
-    for (int round = 0; round < 250; ++round) {
+    std::vector<Ids> made(kAtOnce * kRounds);
+    for (int round = 0; round < kRounds; ++round) {
         std::vector<std::thread> threads;
-        for (int t = 0; t < kAtOnce; ++t) threads.emplace_back([] { generate(3); });
+        for (int t = 0; t < kAtOnce; ++t) {
+            threads.emplace_back([&made, i = round * kAtOnce + t] { made[i] = generate(kEach); });
+        }
         for (auto &th : threads) th.join();
+    }
+    expect_all_distinct(made, kAtOnce * kRounds * kEach);
+    // A joined thread's id may outlive the join by a moment.
+    for (int wait = 0; wait < 100 && vdso_states_in_use() + pool_pages_in_use() != held[0] + held[1];
+         ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(vdso_states_in_use(), held[0]);
     EXPECT_EQ(pool_pages_in_use(), held[1]);
     EXPECT_LE(vdso_state_pages(), mapped[0] + kAtOnce);
     EXPECT_LE(pool_pages(), mapped[1] + kAtOnce);
+}
+
+// The first identifier of a thread, made in a signal handler that
+// interrupted malloc() in that thread, in a program that held 40 pthread
+// keys before the library's first draw: nothing that draw does may allocate
+// or wait on a lock (pthread_setspecific() allocates for a key past the
+// 32nd). A child process runs the trials under a time limit, on the vDSO
+// and the pool.
+const bool g_forty_keys = [] {
+    for (int k = 0; k < 40; ++k) {
+        pthread_key_t key;
+        if (pthread_key_create(&key, nullptr) != 0) return false;
+    }
+    return true;
+}();
+std::atomic<int> g_first_draws{0};
+void first_draw_in_handler(int) {
+    char id[3][VARO_UUID_TEXT_SIZE];
+    bool ok = true;
+    for (auto &buf : id) ok = ok && varo_uuid_generate_on_buf(buf) == 0;
+    if (ok) g_first_draws.fetch_add(1);
+}
+
+TEST(Concurrency, AFirstDrawInASignalHandlerThatInterruptedMallocReturns) {
+    for (const bool pool : {false, true}) {
+        if (!pool && !varo::platform::vdso_getrandom_found()) continue;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            alarm(20);  // a hang ends the child
+            if (!g_forty_keys) _exit(2);
+            if (pool) varo::fault::arm(Site::vdso, 0, INT_MAX);
+            signal(SIGUSR1, first_draw_in_handler);
+            constexpr int kTrials = 20;
+            for (int trial = 0; trial < kTrials; ++trial) {
+                std::atomic<bool> running{false}, stop{false};
+                std::thread busy([&] {
+                    running = true;
+                    while (!stop) {
+                        void *volatile p = std::malloc(100000);
+                        std::free(p);
+                    }
+                });
+                while (!running) std::this_thread::yield();
+                pthread_kill(busy.native_handle(), SIGUSR1);
+                while (g_first_draws < trial + 1) std::this_thread::yield();
+                stop = true;
+                busy.join();
+            }
+            _exit(0);
+        }
+        EXPECT_EQ(wait_for(child), 0) << (pool ? "pool" : "vdso") << " (142: hung)";
+    }
+}
+
+// The slot stack's change counter: a pop that reads the top (slot 1, with
+// slot 2 below it) while another pop takes 1 and 2 and gives 1 back must
+// not then make 2 the top, or 2 would be handed out twice. The race is
+// made certain by a hook between the pop's read and its swap.
+varo::platform::SlotStack<4, 1> g_stack;
+std::vector<std::uint32_t> g_taken_in_race;
+void race_in_pop() {
+    varo::platform::on_slot_stack_race(nullptr);  // the pops below run plainly
+    const std::uint32_t top = g_stack.pop();
+    g_taken_in_race.push_back(g_stack.pop());
+    g_stack.push(top);
+}
+
+TEST(Concurrency, ASlotTakenAndGivenBackDuringAPopIsNotHandedOutTwice) {
+    alignas(8) static std::uint8_t slots[4 * 8];
+    // Slot 0 is the caller's; 1, 2 and 3 lie on the stack, 1 on top.
+    const std::uint32_t chunk = g_stack.reserve_chunk();
+    g_stack.publish_chunk(chunk, slots, 4, 8);
+    std::vector<std::uint32_t> handed_out = {chunk * 4};
+    varo::platform::on_slot_stack_race(race_in_pop);
+    for (std::uint32_t slot; (slot = g_stack.pop()) != g_stack.kNone;) handed_out.push_back(slot);
+    varo::platform::on_slot_stack_race(nullptr);
+    handed_out.insert(handed_out.end(), g_taken_in_race.begin(), g_taken_in_race.end());
+    EXPECT_EQ(std::set<std::uint32_t>(handed_out.begin(), handed_out.end()).size(), 4u);
+    EXPECT_EQ(handed_out.size(), 4u);
 }
 
 // On a kernel with the vDSO getrandom, every draw goes through it: a new

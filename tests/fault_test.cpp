@@ -9,7 +9,7 @@
 #include "identifier.h"
 #include "platform/allocators.h"
 #include "platform/fault.h"
-#include "platform/random.h"
+#include "platform/random/testing.h"
 #include "varo_uuid.h"
 
 namespace {
@@ -66,15 +66,40 @@ TEST_F(Faults, KernelSourceFailureReachesTheCaller) {
     }
 }
 
-// A vDSO draw that does not give 16 bytes is served by the system call.
-TEST_F(Faults, AFailedVdsoDrawFallsBackToTheSystemCall) {
+// A vDSO draw that does not give 16 bytes is served by the system call,
+// never by the pool, whose bytes a VM snapshot could repeat: a draw failed
+// before the vDSO is called, and results that the vDSO gave short or as an
+// error. Each case runs in a new thread, all of whose draws fail so, past
+// the two that a thread makes by system call before it takes a page.
+TEST_F(Faults, AVdsoDrawThatFailsGoesToTheSystemCall) {
     if (!varo::platform::vdso_getrandom_found()) GTEST_SKIP() << "the vDSO offers no getrandom";
     using varo::platform::RandomSource;
-    const long by_syscall = varo::platform::random_draws(RandomSource::syscall);
-    varo::fault::arm(Site::vdso_draw);
-    char buf[VARO_UUID_TEXT_SIZE];
-    EXPECT_EQ(varo_uuid_generate_on_buf(buf), 0);
-    EXPECT_EQ(varo::platform::random_draws(RandomSource::syscall), by_syscall + 1);
+    constexpr int kDraws = 8;
+    const struct {
+        bool before_call;  // the fault site; else the result rewritten
+        long result;
+    } cases[] = {{true, 0}, {false, 8}, {false, 15}, {false, 0}, {false, -1}, {false, -4}};
+    for (const auto &c : cases) {
+        if (c.before_call) {
+            varo::fault::arm(Site::vdso_draw, 0, kDraws);
+        } else {
+            varo::platform::rewrite_vdso_results(c.result, kDraws);
+        }
+        const long vdso = varo::platform::random_draws(RandomSource::vdso);
+        const long pool = varo::platform::random_draws(RandomSource::pool);
+        const long by_syscall = varo::platform::random_draws(RandomSource::syscall);
+        std::thread([] {
+            char buf[VARO_UUID_TEXT_SIZE];
+            for (int i = 0; i < kDraws; ++i) EXPECT_EQ(varo_uuid_generate_on_buf(buf), 0);
+        }).join();
+        const char *what = c.before_call ? "failed before the call" : "rewritten";
+        EXPECT_EQ(varo::platform::random_draws(RandomSource::syscall), by_syscall + kDraws)
+            << what << ", result " << c.result;
+        EXPECT_EQ(varo::platform::random_draws(RandomSource::pool), pool) << what;
+        EXPECT_EQ(varo::platform::random_draws(RandomSource::vdso), vdso) << what;
+        varo::platform::rewrite_vdso_results(0, 0);
+        varo::fault::disarm_all();
+    }
 }
 
 TEST_F(Faults, DecodeAndCloneWithoutMemoryLeaveANullIdentifier) {
