@@ -279,9 +279,8 @@ TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
     expect_all_distinct({outside, inside}, outside.size() + inside.size());
 }
 
-// Thousands of short-lived threads: each gives its state or page back when
-// it exits, and the next thread reuses it rather than map another.
-// Every identifier made on a reused state or page is new: a page taken
+// Thousands of short-lived threads: a new thread takes over the state or
+// page of one that has exited rather than map another. Every identifier made on a reused state or page is new: a page taken
 // over must be emptied, not handed out from where its last thread stopped.
 TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
     using namespace varo::platform;
