@@ -145,6 +145,7 @@ bool draw_from(Pool *pool, std::uint64_t lease, std::uint8_t *out) noexcept {
     std::uint8_t *chunk = pool->bytes() + left;
     std::memcpy(out, chunk, kRandomDraw);
     explicit_bzero(chunk, kRandomDraw);
+    g_pages.used(t_page);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     return g_pages.held(t_page, lease);
 }

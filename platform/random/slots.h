@@ -31,6 +31,11 @@
 
 #include "platform/random/slot_stack.h"
 
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void *addr);
+extern "C" void __tsan_release(void *addr);
+#endif
+
 namespace varo::platform {
 
 namespace leases {
@@ -83,6 +88,18 @@ class Slots {
         return leases_[index].load(std::memory_order_relaxed) == lease;
     }
 
+    // Marks the end of a use of slot `index` by its holder. The kernel
+    // orders a thread's exit before tgkill() reports it gone, and so before
+    // the next holder's first use; ThreadSanitizer cannot see that, and is
+    // told here and in claim().
+    void used(std::uint32_t index) noexcept {
+#if defined(__SANITIZE_THREAD__)
+        __tsan_release(&leases_[index]);
+#else
+        static_cast<void>(index);
+#endif
+    }
+
     std::uint8_t *address(std::uint32_t index) const noexcept { return stack_.address(index); }
     std::uint32_t chunks() const noexcept { return stack_.chunks(); }
 
@@ -104,8 +121,14 @@ class Slots {
     static constexpr std::uint32_t kScanned = 64;
 
     bool claim(std::uint32_t index, std::uint64_t expected, std::uint64_t lease) noexcept {
-        return leases_[index].compare_exchange_strong(expected, lease, std::memory_order_acquire,
-                                                      std::memory_order_relaxed);
+        if (!leases_[index].compare_exchange_strong(expected, lease, std::memory_order_acquire,
+                                                    std::memory_order_relaxed)) {
+            return false;
+        }
+#if defined(__SANITIZE_THREAD__)
+        __tsan_acquire(&leases_[index]);
+#endif
+        return true;
     }
 
     std::uint32_t scan(std::uint64_t lease) noexcept {
