@@ -17,7 +17,7 @@
 
 #include "base64.h"
 #include "platform/allocators.h"
-#include "reference.h"
+#include "support.h"
 #include "varo_uuid.h"
 
 namespace {
