@@ -17,6 +17,7 @@
 
 #include "base64.h"
 #include "platform/allocators.h"
+#include "platform/allocators_testing.h"
 #include "support.h"
 #include "varo_uuid.h"
 
