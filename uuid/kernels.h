@@ -19,14 +19,20 @@
 
 namespace varo::kernels {
 
+// Whether the AVX2 kernels may run: on x86-64 where the processor has AVX2.
+inline bool use_avx2() noexcept {
+#if defined(__x86_64__)
+    return platform::cpu_has_avx2();
+#else
+    return false;
+#endif
+}
+
 // encode16 writes the 24 characters of the 16 bytes at `raw` (the last two
 // "=="), and no NUL.
 void encode16_portable(const unsigned char *raw, char *text) noexcept;
 inline void encode16(const unsigned char *raw, char *text) noexcept {
-#if defined(__x86_64__)
-    if (platform::cpu_has_avx2()) return encode16_avx2(raw, text);
-#endif
-    encode16_portable(raw, text);
+    use_avx2() ? encode16_avx2(raw, text) : encode16_portable(raw, text);
 }
 
 // decode24 reads 24 characters that must end in "==" and writes 16 bytes.
@@ -35,10 +41,8 @@ inline void encode16(const unsigned char *raw, char *text) noexcept {
 // (then the text is not the one encode16 writes for its bytes).
 bool decode24_portable(const char *text, unsigned char *raw, bool canonical) noexcept;
 inline bool decode24(const char *text, unsigned char *raw, bool canonical) noexcept {
-#if defined(__x86_64__)
-    if (platform::cpu_has_avx2()) return decode24_avx2(text, raw, canonical);
-#endif
-    return decode24_portable(text, raw, canonical);
+    return use_avx2() ? decode24_avx2(text, raw, canonical)
+                      : decode24_portable(text, raw, canonical);
 }
 
 // format_rfc writes the RFC form of the 16 bytes at `raw` into `out`: 36
@@ -46,10 +50,7 @@ inline bool decode24(const char *text, unsigned char *raw, bool canonical) noexc
 // fields read little-endian, then a NUL; exactly 37 bytes.
 void format_rfc_portable(const unsigned char *raw, char *out) noexcept;
 inline void format_rfc(const unsigned char *raw, char *out) noexcept {
-#if defined(__x86_64__)
-    if (platform::cpu_has_avx2()) return format_rfc_avx2(raw, out);
-#endif
-    format_rfc_portable(raw, out);
+    use_avx2() ? format_rfc_avx2(raw, out) : format_rfc_portable(raw, out);
 }
 
 }  // namespace varo::kernels
