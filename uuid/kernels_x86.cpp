@@ -24,8 +24,11 @@
 namespace varo::kernels {
 namespace {
 
+// The helpers are always inlined, in unoptimised builds too: then no code
+// of this unit but the three kernels exists on its own.
+
 // Whether characters 22 and 23 of a 24-character text are "==".
-bool padded24(const char *text) noexcept {
+[[gnu::always_inline]] inline bool padded24(const char *text) noexcept {
     std::uint16_t pad;
     std::memcpy(&pad, text + 22, sizeof pad);
     return pad == ('=' << 8 | '=');
@@ -169,13 +172,13 @@ constexpr EncodeConstants kEncode16;
 // build the repeated bytes in registers through the shuffle port rather
 // than take them as memory operands.
 template <typename T>
-inline const T *opaque(const T &constants) noexcept {
+[[gnu::always_inline]] inline const T *opaque(const T &constants) noexcept {
     const T *p = &constants;
     __asm__("" : "+r"(p));
     return p;
 }
 
-inline __m256i at(const Lanes &l) noexcept {
+[[gnu::always_inline]] inline __m256i at(const Lanes &l) noexcept {
     return _mm256_load_si256(reinterpret_cast<const __m256i *>(l.b));
 }
 
