@@ -116,10 +116,6 @@ def main(argv):
     time_row("xdr_encode / bare libtirpc", "xdr_encode/ours", "xdr_encode/bare", 1.5, "<= 1.5")
     time_row("xdr_decode+free / bare libtirpc+malloc/free", "xdr_decode/ours_free",
              "xdr_decode/bare_malloc_free", 1.5, "<= 1.5")
-    rate_row("encode 1 MiB std / EVP_EncodeBlock (bytes/s)", "encode_1MiB/ours_std",
-             "encode_1MiB/openssl", "bytes_per_second", fmt_bytes, 1.5, ">= 1.5")
-    rate_row("decode 1 MiB std / EVP_DecodeBlock (bytes/s)", "decode_1MiB/ours_std",
-             "decode_1MiB/openssl", "bytes_per_second", fmt_bytes, 1.5, ">= 1.5")
     time_row("from_bytes / EVP_EncodeBlock(16)", "from_bytes/ours", "from_bytes/openssl", 1,
              "< 1")
     time_row("to_bytes / EVP_DecodeBlock(24)", "to_bytes/ours", "to_bytes/openssl", 1, "< 1")
@@ -170,13 +166,6 @@ def main(argv):
     cpu_scaling = None if cpu1 is None or cpu2 is None else 2 * cpu1 / cpu2
     info.append(("generation scaling by CPU time per item (2 free cores)", fmt_ns(cpu2),
                  fmt_ns(cpu1), cpu_scaling, "", None))
-    for alphabet in ("pathsafe", "upper"):
-        info_rate(f"encode 1 MiB {alphabet} / EVP_EncodeBlock (bytes/s)",
-                  f"encode_1MiB/ours_{alphabet}", "encode_1MiB/openssl", "bytes_per_second",
-                  fmt_bytes)
-        info_rate(f"decode 1 MiB {alphabet} / EVP_DecodeBlock (bytes/s)",
-                  f"decode_1MiB/ours_{alphabet}", "decode_1MiB/openssl", "bytes_per_second",
-                  fmt_bytes)
 
     if machine:
         with open(machine, encoding="utf-8") as mf:

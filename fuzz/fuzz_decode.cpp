@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base64.h"
-#include "reference.h"
+#include "support.h"
 
 namespace {
 

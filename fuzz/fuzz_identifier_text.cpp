@@ -22,7 +22,7 @@
 #include "base64.h"
 #include "identifier.h"
 #include "platform/fault.h"
-#include "reference.h"
+#include "support.h"
 
 namespace {
 

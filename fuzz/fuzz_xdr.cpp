@@ -17,7 +17,8 @@
 
 #include "base64.h"
 #include "platform/allocators.h"
-#include "reference.h"
+#include "platform/allocators_testing.h"
+#include "support.h"
 #include "varo_uuid.h"
 
 namespace {

@@ -1,5 +1,6 @@
 // Tagged blocks behind both allocator stand-ins.
 #include "platform/allocators.h"
+#include "platform/allocators_testing.h"
 
 #include <atomic>
 #include <cstdint>

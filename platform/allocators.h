@@ -9,7 +9,7 @@
 // Every block carries a tag naming the allocator and heap that made it. A
 // release into another allocator or another heap is caught: the block is
 // not released (a leak is safer than a corrupted heap) and the misuse is
-// counted, so that tests can fail on it.
+// counted, so that tests can fail on it (allocators_testing.h).
 #ifndef VARO_UUID_PLATFORM_ALLOCATORS_H
 #define VARO_UUID_PLATFORM_ALLOCATORS_H
 
@@ -32,17 +32,5 @@ void *zonheap_malloc(int heap, std::size_t size) noexcept;
 void zonheap_free(int heap, void *block) noexcept;
 
 }  // extern "C"
-
-namespace varo::platform {
-
-// How many releases so far named the wrong allocator or heap.
-unsigned long allocator_misuses() noexcept;
-
-#if defined(VARO_UUID_FAULT_INJECTION)
-// Test builds only: blocks handed out and not yet released, both allocators.
-long allocator_live_blocks() noexcept;
-#endif
-
-}  // namespace varo::platform
 
 #endif  // VARO_UUID_PLATFORM_ALLOCATORS_H

@@ -8,6 +8,7 @@
 #include "base64.h"
 #include "identifier.h"
 #include "platform/allocators.h"
+#include "platform/allocators_testing.h"
 #include "platform/fault.h"
 #include "platform/random/testing.h"
 #include "varo_uuid.h"

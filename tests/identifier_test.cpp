@@ -14,7 +14,7 @@
 
 #include "base64.h"
 #include "platform/fault.h"
-#include "reference_codec.h"
+#include "tests/support/reference_codec.h"
 #include "varo_uuid.h"
 
 namespace {

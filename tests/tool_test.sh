@@ -1,7 +1,7 @@
 #!/bin/sh
 # The varo-uuid tool: output, round trips, reading values from standard
 # input, and bad input refused with a message on stderr, nothing on stdout
-# and a non-zero status.
+# and the documented status (2 bad usage, 1 a bad value).
 tool=$1
 fail=0
 check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
@@ -48,19 +48,43 @@ for opt in --check --hex --from-hex --rfc --from-rfc; do
 done
 check "a NUL in a line" '! printf "AAECAwQFBgcICQoLDA0ODw==\\0\\n" | "$tool" --rfc - >"$out" 2>"$err" && grep -q "line 1" "$err"'
 
-for args in "-n 0" "-n -3" "-n x" "-n 1x" "-n" "-n 99999999999999999999999" \
-            "--hex AAECAwQFBgcICQoLDA0ODx==" "--hex AAECAwQFBgcICQoLDA0ODw" \
-            "--hex AAECAwQFBgcICQoLDA0OD/==" "--hex" "--hex a b" \
-            "--check AAECAwQFBgcICQoLDA0ODx==" "--check" "--rfc AAECAwQFBgcICQoLDA0ODx==" \
-            "--rfc" "--from-rfc 03020100-0504-0706-0809-0a0b0c0d0e0" "--from-rfc {030201000504070608090a0b0c0d0e0f}" \
-            "--from-hex 000102" "--from-hex 000102030405060708090a0b0c0d0e0g" "--from-hex g00102030405060708090a0b0c0d0e0f" \
-            "--from-hex 000102030405060708090a0b0c0d0e0f00" "--bogus" "-x"; do
+# Each refused command with its exact status: 2 for bad usage (an unknown
+# option, a bad N, a missing or extra argument), 1 for a bad value.
+while IFS='|' read -r want args; do
     # shellcheck disable=SC2086
     "$tool" $args >"$out" 2>"$err"
     status=$?
-    check "'$args' fails" '[ $status -ne 0 ]'
+    check "'$args' exits $want, not $status" '[ $status -eq $want ]'
     check "'$args' prints nothing on stdout" '[ ! -s "$out" ]'
     check "'$args' explains on stderr" '[ -s "$err" ]'
-done
+done <<'EOF_CASES'
+2|-n 0
+2|-n -3
+2|-n x
+2|-n 1x
+2|-n
+2|-n 99999999999999999999999
+2|-n 3 4
+2|--hex
+2|--hex a b
+2|--check
+2|--rfc
+2|--from-rfc
+2|--from-hex
+2|--help me
+2|--bogus
+2|-x
+1|--hex AAECAwQFBgcICQoLDA0ODx==
+1|--hex AAECAwQFBgcICQoLDA0ODw
+1|--hex AAECAwQFBgcICQoLDA0OD/==
+1|--check AAECAwQFBgcICQoLDA0ODx==
+1|--rfc AAECAwQFBgcICQoLDA0ODx==
+1|--from-rfc 03020100-0504-0706-0809-0a0b0c0d0e0
+1|--from-rfc {030201000504070608090a0b0c0d0e0f}
+1|--from-hex 000102
+1|--from-hex 000102030405060708090a0b0c0d0e0g
+1|--from-hex g00102030405060708090a0b0c0d0e0f
+1|--from-hex 000102030405060708090a0b0c0d0e0f00
+EOF_CASES
 [ $fail -eq 0 ] && echo "tool_test: all checks passed"
 exit $fail

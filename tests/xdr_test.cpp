@@ -10,6 +10,7 @@
 #include "identifier.h"
 #include "message.h"
 #include "platform/allocators.h"
+#include "platform/allocators_testing.h"
 #include "varo_uuid.h"
 
 namespace {

@@ -1,4 +1,5 @@
-// Internal six-bit codec: three alphabets, an encoder and a decoder.
+// Internal six-bit codec: three alphabets, an encoder and a decoder. C++
+// linkage: only the library and its C++ tests, fuzzers and benchmarks call it.
 //
 // Not exported from the shared library. Conventions shared by every call:
 // - an input length of 0 means "measure the NUL-terminated input";
@@ -13,16 +14,16 @@
 
 #include <cstdint>
 
-#include "platform/cpu.h"
-
-extern "C" {
-
 // The three alphabets, 64 characters each plus a NUL. Position 62 is '+'
 // in all three; the path-safe alphabet differs from the standard one only
-// at position 63 ('_' instead of '/').
-extern const char BASE64_ALPHABET_STD[65];
-extern const char BASE64_ALPHABET_PATHSAFE[65];
-extern const char BASE64_ALPHABET_UPPER[65];
+// at position 63 ('_' instead of '/'). Inline: one copy, the same address
+// in every unit.
+inline constexpr char BASE64_ALPHABET_STD[65] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+inline constexpr char BASE64_ALPHABET_PATHSAFE[65] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+_";
+inline constexpr char BASE64_ALPHABET_UPPER[65] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789:/-)(*&^%$#@!~;.,<>?[]{}|`+_";
 
 // Maps a character (its unsigned byte value) to its position 0-63 in
 // `alphabet`, or -1 when it is not in it.
@@ -65,8 +66,6 @@ unsigned char *base64_decode_pathsafe(const char *text, unsigned n, unsigned cha
 unsigned char *base64_decode_upper(const char *text, unsigned n, unsigned char *out,
                                    int *out_len) noexcept;
 
-}  // extern "C"
-
 namespace varo::base64 {
 
 // The decoded size of `n` characters of `text` once padding is removed, as
@@ -79,36 +78,6 @@ struct DecodedSize {
     std::uint64_t chars;
 };
 DecodedSize measure(const char *text, std::uint64_t n) noexcept;
-
-// Identifier fast paths: exactly 16 bytes <-> 24 path-safe characters.
-// encode16 writes 24 characters and no NUL. decode24 reads 24 characters
-// that must end in "==" and writes 16 bytes; it returns false, writing
-// nothing, when any character is not path-safe or, with `canonical`, when
-// character 21 has any of its low four bits set (then the text is not the
-// one encode16 writes for its bytes). Neither reads or writes a byte
-// outside the 16 bytes and the 24 characters.
-//
-// Each has an AVX2 kernel (_wide, only where the processor has AVX2) and a
-// portable one (_plain), with the same results; the choice is made inline,
-// since a call costs about as much as the whole conversion.
-void encode16_wide(const unsigned char *raw, char *text) noexcept;
-void encode16_plain(const unsigned char *raw, char *text) noexcept;
-bool decode24_wide(const char *text, unsigned char *raw, bool canonical) noexcept;
-bool decode24_plain(const char *text, unsigned char *raw, bool canonical) noexcept;
-
-inline void encode16(const unsigned char *raw, char *text) noexcept {
-#if defined(__x86_64__)
-    if (platform::cpu_has_avx2()) return encode16_wide(raw, text);
-#endif
-    encode16_plain(raw, text);
-}
-
-inline bool decode24(const char *text, unsigned char *raw, bool canonical = false) noexcept {
-#if defined(__x86_64__)
-    if (platform::cpu_has_avx2()) return decode24_wide(text, raw, canonical);
-#endif
-    return decode24_plain(text, raw, canonical);
-}
 
 }  // namespace varo::base64
 

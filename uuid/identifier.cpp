@@ -12,14 +12,14 @@ static_assert(sizeof(GUID) == VARO_UUID_RAW_SIZE);
 
 namespace {
 
-// Decodes an identifier text into the 16-byte area `raw`: a clean
-// 24-character text takes the fast path; anything else the general
-// decoder, which also decides where a bad text stops. A text that would
-// decode past the area (or, with `exact`, to anything but 16 bytes) is
-// refused before a byte is written.
-unsigned char *decode_text(const char *text, unsigned char *raw, bool exact) noexcept {
+// Decodes a path-safe text of at most 16 bytes (with `exact`, of exactly
+// 16) into the 16-byte area `raw`: a clean 24-character text takes the
+// kernel; anything else the general decoder, which also decides where a bad
+// text stops. A text that would decode past the area (or, with `exact`, to
+// anything but 16 bytes) is refused before a byte is written.
+unsigned char *decode_up_to_16(const char *text, unsigned char *raw, bool exact) noexcept {
     const std::size_t n = std::strlen(text);
-    if (n == VARO_UUID_TEXT_CHARS && varo::base64::decode24(text, raw)) return raw;
+    if (n == VARO_UUID_TEXT_CHARS && varo::kernels::decode24(text, raw, false)) return raw;
     const int size = varo::base64::measure(text, n).bytes;
     if (size < 0 || size > VARO_UUID_RAW_SIZE) return nullptr;
     if (exact && size != VARO_UUID_RAW_SIZE) return nullptr;
@@ -28,8 +28,6 @@ unsigned char *decode_text(const char *text, unsigned char *raw, bool exact) noe
 
 }  // namespace
 
-extern "C" {
-
 int varo_uuid_generate_to_buf(char *buf) noexcept {
     GUID guid;
     if (CoCreateGuid(&guid) != S_OK) return -1;
@@ -37,6 +35,12 @@ int varo_uuid_generate_to_buf(char *buf) noexcept {
     varo_uuid_from_bytes(reinterpret_cast<const unsigned char *>(&guid), buf);
     return 0;
 }
+
+unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
+    return decode_up_to_16(text, raw, false);
+}
+
+extern "C" {
 
 char *varo_uuid_generate_alloc(void) noexcept {
     auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
@@ -62,18 +66,14 @@ int varo_uuid_compare(const char *a, const char *b) noexcept {
     return std::strcmp(a, b) == 0 ? 1 : 0;
 }
 
-unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept {
-    return decode_text(text, raw, false);
-}
-
 int varo_uuid_is_valid(const char *text) noexcept {
     unsigned char raw[VARO_UUID_RAW_SIZE];
-    return text != nullptr && varo::canonical_to_raw(text, raw) ? 1 : 0;
+    return text != nullptr && varo::decode_canonical(text, raw) ? 1 : 0;
 }
 
 int varo_uuid_to_raw(const char *text, unsigned char *raw) noexcept {
     if (text == nullptr || raw == nullptr) return -1;
-    return varo::canonical_to_raw(text, raw) ? 0 : -1;
+    return varo::decode_canonical(text, raw) ? 0 : -1;
 }
 
 int varo_uuid_from_raw(const unsigned char *raw, char *buf) noexcept {
@@ -86,14 +86,14 @@ int varo_uuid_from_raw(const unsigned char *raw, char *buf) noexcept {
 
 namespace varo {
 
-bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept {
-    return decode_text(text, raw, true) != nullptr;
+bool decode_lenient_slow(const char *text, unsigned char *raw) noexcept {
+    return decode_up_to_16(text, raw, true) != nullptr;
 }
 
-bool canonical_to_raw(const char *text, unsigned char *raw) noexcept {
+bool decode_canonical(const char *text, unsigned char *raw) noexcept {
     // strnlen stops at 25, so a long string costs no more than a short one.
     return strnlen(text, VARO_UUID_TEXT_SIZE) == VARO_UUID_TEXT_CHARS &&
-           base64::decode24(text, raw, true);
+           kernels::decode24(text, raw, true);
 }
 
 }  // namespace varo

@@ -1,13 +1,13 @@
-// Internal identifier functions shared by the library's own parts.
+// Internal identifier functions shared by the library's own parts. C++
+// linkage: only the library and its C++ tests, fuzzers and benchmarks call
+// them.
 #ifndef VARO_UUID_IDENTIFIER_H
 #define VARO_UUID_IDENTIFIER_H
 
 #include <cstring>
 
-#include "base64.h"
+#include "kernels.h"
 #include "varo_uuid.h"
-
-extern "C" {
 
 // Writes a new identifier text (24 characters and a NUL) into `buf`, which
 // must hold 25 bytes; no null test is made. Returns 0, or -1 when the GUID
@@ -16,9 +16,9 @@ int varo_uuid_generate_to_buf(char *buf) noexcept;
 
 // Writes the text of the 16 bytes at `raw` into the 25 bytes at `buf`:
 // 24 path-safe characters, the last two "==", then a NUL. Returns `buf`.
-// Inline: the XDR decoder's every call.
+// `buf` may start where `raw` does. Inline: the XDR decoder's every call.
 inline char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept {
-    varo::base64::encode16(raw, buf);
+    varo::kernels::encode16(raw, buf);
     buf[VARO_UUID_TEXT_CHARS] = '\0';
     return buf;
 }
@@ -30,26 +30,26 @@ inline char *varo_uuid_from_bytes(const unsigned char *raw, char *buf) noexcept 
 // bad character the groups before it are written.
 unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept;
 
-}  // extern "C"
-
 namespace varo {
-
-// Decodes `text` into `raw` only when it stands for exactly 16 bytes:
-// text_to_raw16() takes any such text, other_text_to_raw16() is its path
-// for all but the usual 24 characters. Return false otherwise; `raw` may
-// then hold part of the bytes.
-bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept;
-inline bool text_to_raw16(const char *text, unsigned char *raw) noexcept {
-    // The usual text goes straight to the kernel: this is the XDR encoder's
-    // every call.
-    if (std::strlen(text) == VARO_UUID_TEXT_CHARS && base64::decode24(text, raw)) return true;
-    return other_text_to_raw16(text, raw);
-}
 
 // Decodes `text` into `raw` only when it is a canonical identifier text:
 // 24 characters, as varo_uuid_from_bytes() writes them, then a NUL. Reads
 // at most 25 bytes of `text`. Returns false otherwise, with `raw` untouched.
-bool canonical_to_raw(const char *text, unsigned char *raw) noexcept;
+bool decode_canonical(const char *text, unsigned char *raw) noexcept;
+
+// Decodes `text` into `raw` only when it is any path-safe text of exactly
+// 16 bytes: canonical or not, padded or not. decode_lenient_slow() is its
+// path for all but the usual 24 characters. Return false otherwise; `raw`
+// may then hold part of the bytes.
+bool decode_lenient_slow(const char *text, unsigned char *raw) noexcept;
+inline bool decode_lenient(const char *text, unsigned char *raw) noexcept {
+    // The usual text goes straight to the kernel: this is the XDR encoder's
+    // every call.
+    if (std::strlen(text) == VARO_UUID_TEXT_CHARS && kernels::decode24(text, raw, false)) {
+        return true;
+    }
+    return decode_lenient_slow(text, raw);
+}
 
 }  // namespace varo
 

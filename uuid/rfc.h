@@ -1,13 +1,25 @@
-// Internal: the RFC 9562 string form of an identifier's GUID record.
+// Internal: the RFC 9562 string form of an identifier's GUID record: its
+// layout, shared by the parser (rfc.cpp) and the formatters (kernels_*.cpp),
+// and the parser.
+//
+// Data and declarations only: kernels_x86.cpp, compiled for AVX2, includes
+// this header, so no inline code may live here.
 #ifndef VARO_UUID_RFC_H
 #define VARO_UUID_RFC_H
 
 namespace varo::rfc {
 
-// Writes the RFC form of the 16 raw bytes at `raw` into `out`: 36
-// characters, lower-case hex in groups 8-4-4-4-12 with the first three
-// fields read little-endian, then a NUL; exactly 37 bytes.
-void format(const unsigned char *raw, char *out) noexcept;
+// The raw byte printed at each of the 16 places of the RFC form: the GUID
+// record's first three fields (4, 2 and 2 bytes) are little-endian. The
+// order is its own inverse.
+inline constexpr unsigned char kPrintOrder[16] = {3, 2, 1,  0,  5,  4,  7,  6,
+                                                  8, 9, 10, 11, 12, 13, 14, 15};
+// Where the two digits of each printed byte start, in the 36-character
+// form.
+inline constexpr unsigned char kDashedAt[16] = {0,  2,  4,  6,  9,  11, 14, 16,
+                                                19, 21, 24, 26, 28, 30, 32, 34};
+inline constexpr int kDashes[] = {8, 13, 18, 23};
+inline constexpr char kDigits[] = "0123456789abcdef";
 
 // Reads the NUL-terminated `text` in one of the accepted forms (36
 // characters, the same in braces, with the prefix "urn:uuid:" in either

@@ -17,7 +17,7 @@ namespace {
     // Only a text that stands for exactly 16 bytes is sent: the staging
     // area never goes out partly written or holding older bytes.
     unsigned char staging[VARO_UUID_RAW_SIZE];
-    if (!varo::text_to_raw16(text, staging)) return FALSE;
+    if (!varo::decode_lenient(text, staging)) return FALSE;
     return pxdr_opaque(xdrs, reinterpret_cast<char *>(staging), VARO_UUID_RAW_SIZE, heap) ? TRUE
                                                                                         : FALSE;
 }

@@ -127,14 +127,16 @@ VARO_UUID_API int varo_uuid_is_valid(const char *text) VARO_UUID_NOEXCEPT;
  * Writes the 16 raw bytes of the canonical text `text` into the caller's
  * area `raw` of at least 16 bytes.
  * Returns 0; or -1 when text or raw is null or text is not canonical, and
- * then raw is not touched.
+ * then raw is not touched. raw may be text's own area (in place).
  */
 VARO_UUID_API int varo_uuid_to_raw(const char *text, unsigned char *raw) VARO_UUID_NOEXCEPT;
 
 /*
  * Writes the canonical text of the 16 raw bytes at `raw` into the caller's
  * area `buf` of at least 25 bytes: exactly 25 bytes, 24 characters and a
- * NUL. Returns 0, or -1 when raw or buf is null (nothing written).
+ * NUL. Returns 0, or -1 when raw or buf is null (nothing written). buf may
+ * start where raw does (in place): all 16 bytes are read before buf is
+ * written.
  */
 VARO_UUID_API int varo_uuid_from_raw(const unsigned char *raw, char *buf) VARO_UUID_NOEXCEPT;
 
@@ -143,7 +145,7 @@ VARO_UUID_API int varo_uuid_from_raw(const unsigned char *raw, char *buf) VARO_U
  * `buf` of at least VARO_UUID_RFC_SIZE (37) bytes: exactly 37 bytes, 36
  * characters and a NUL.
  * Returns 0; or -1 when text or buf is null or text is not canonical, and
- * then buf is not touched.
+ * then buf is not touched. buf may be text's own area (in place).
  */
 VARO_UUID_API int varo_uuid_to_rfc(const char *text, char *buf) VARO_UUID_NOEXCEPT;
 
@@ -160,7 +162,7 @@ VARO_UUID_API int varo_uuid_to_rfc(const char *text, char *buf) VARO_UUID_NOEXCE
  * Nothing else is accepted: no spaces around it, no other prefix or
  * bracket. Reads at most 46 bytes of `rfc`.
  * Returns 0; or -1 when rfc or buf is null or rfc is none of these forms,
- * and then buf is not touched.
+ * and then buf is not touched. buf may be rfc's own area (in place).
  */
 VARO_UUID_API int varo_uuid_from_rfc(const char *rfc, char *buf) VARO_UUID_NOEXCEPT;
 

@@ -1,30 +1,18 @@
-// Shared by the fuzz targets: a plain six-bit codec to compare the library
-// against, heap copies of the input and the check macro.
+// The reference codec of the tests and the fuzz targets: a plain six-bit
+// codec to compare the library against.
 //
 // The reference decoder works character by character, one group of four at
 // a time, so that the library's table-driven and two-groups-per-step paths
 // have something independent and obviously correct to agree with. The
 // reference encoder runs as a bit stream rather than in groups of three.
-#ifndef VARO_UUID_FUZZ_REFERENCE_H
-#define VARO_UUID_FUZZ_REFERENCE_H
+#ifndef VARO_UUID_TESTS_SUPPORT_REFERENCE_CODEC_H
+#define VARO_UUID_TESTS_SUPPORT_REFERENCE_CODEC_H
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string>
-
-// Stops the run on a mismatch. libFuzzer saves the input as a crash; the
-// replay main dies with the message, which fails its test.
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                 \
-        }                                                                                 \
-    } while (0)
+#include <string_view>
+#include <vector>
 
 // The reference's own branches say nothing about the library; keeping them
 // out of libFuzzer's coverage keeps its feedback on the library and saves
@@ -36,33 +24,6 @@
 #endif
 
 namespace ref {
-
-// ---- Heap areas -------------------------------------------------------------
-
-struct Free {
-    void operator()(void *p) const noexcept { std::free(p); }
-};
-template <typename T>
-using HeapPtr = std::unique_ptr<T[], Free>;
-
-// `size` bytes of `fill` on the heap, exactly `size` long, so that AddressSanitizer catches a
-// write one byte past the end. malloc(0) still gives a distinct pointer.
-inline HeapPtr<unsigned char> heap_area(std::size_t size, unsigned char fill) {
-    auto *p = static_cast<unsigned char *>(std::malloc(size == 0 ? 1 : size));
-    if (p == nullptr) std::abort();
-    std::memset(p, fill, size);
-    return HeapPtr<unsigned char>(p);
-}
-
-// The input as a NUL-terminated string on the heap (it ends at its first
-// NUL, if it has one).
-inline HeapPtr<char> heap_text(const std::uint8_t *data, std::size_t size) {
-    auto *p = static_cast<char *>(std::malloc(size + 1));
-    if (p == nullptr) std::abort();
-    if (size != 0) std::memcpy(p, data, size);
-    p[size] = '\0';
-    return HeapPtr<char>(p);
-}
 
 // ---- Classifiers --------------------------------------------------------------
 
@@ -100,32 +61,39 @@ inline std::size_t decoded_size(std::size_t chars) {
 // decoded_size(chars) bytes. Whole groups are written one at a time; the
 // first group with an unknown character fails and writes nothing, and the
 // groups before it stay written. A single leftover character fails; two or
-// three are all classified before their bytes are written.
+// three are all classified before their bytes are written. `*written`, if
+// given, counts the bytes written.
 REF_NO_COVERAGE inline bool decode(const char *text, std::size_t chars, unsigned char *out,
-                                   const char *alphabet, Classifier kind) {
+                                   const char *alphabet, Classifier kind,
+                                   std::size_t *written = nullptr) {
     const auto *s = reinterpret_cast<const unsigned char *>(text);
+    std::size_t w = 0;
+    const auto stop = [&](bool ok) {
+        if (written != nullptr) *written = w;
+        return ok;
+    };
     std::size_t i = 0;
     for (; chars - i >= 4; i += 4) {
         std::uint32_t acc = 0;
         for (std::size_t k = 0; k < 4; ++k) {
             const int v = classify(kind, s[i + k], alphabet);
-            if (v < 0) return false;
+            if (v < 0) return stop(false);
             acc = acc << 6 | static_cast<std::uint32_t>(v);
         }
-        *out++ = static_cast<unsigned char>(acc >> 16);
-        *out++ = static_cast<unsigned char>(acc >> 8);
-        *out++ = static_cast<unsigned char>(acc);
+        out[w++] = static_cast<unsigned char>(acc >> 16);
+        out[w++] = static_cast<unsigned char>(acc >> 8);
+        out[w++] = static_cast<unsigned char>(acc);
     }
     const std::size_t left = chars - i;
-    if (left == 1) return false;
+    if (left == 1) return stop(false);
     int c[3] = {0, 0, 0};
     for (std::size_t k = 0; k < left; ++k) {
         c[k] = classify(kind, s[i + k], alphabet);
-        if (c[k] < 0) return false;
+        if (c[k] < 0) return stop(false);
     }
-    if (left >= 2) *out++ = static_cast<unsigned char>(c[0] << 2 | c[1] >> 4);
-    if (left == 3) *out++ = static_cast<unsigned char>(c[1] << 4 | c[2] >> 2);
-    return true;
+    if (left >= 2) out[w++] = static_cast<unsigned char>(c[0] << 2 | c[1] >> 4);
+    if (left == 3) out[w++] = static_cast<unsigned char>(c[1] << 4 | c[2] >> 2);
+    return stop(true);
 }
 
 // ---- Encoder -------------------------------------------------------------------
@@ -150,6 +118,29 @@ REF_NO_COVERAGE inline std::string encode(const unsigned char *in, std::size_t n
     return out;
 }
 
+// The same on whole texts: the decoded length reported (padding off) and
+// the bytes that reach a caller's area, in order, even when it fails.
+struct Decoded {
+    bool ok = false;
+    int size = 0;
+    std::vector<std::uint8_t> bytes;
+};
+inline Decoded decode(std::string_view text, std::string_view alphabet, bool upper) {
+    const std::size_t chars = unpadded(text.data(), text.size());
+    Decoded d;
+    d.size = static_cast<int>(decoded_size(chars));
+    d.bytes.resize(decoded_size(chars));
+    std::size_t written = 0;
+    d.ok = decode(text.data(), chars, d.bytes.data(), alphabet.data(),
+                  upper ? Classifier::upper : Classifier::mixed, &written);
+    d.bytes.resize(written);
+    return d;
+}
+
+inline std::string encode(const std::vector<std::uint8_t> &in, std::string_view alphabet) {
+    return encode(in.data(), in.size(), alphabet.data());
+}
+
 }  // namespace ref
 
-#endif  // VARO_UUID_FUZZ_REFERENCE_H
+#endif  // VARO_UUID_TESTS_SUPPORT_REFERENCE_CODEC_H
