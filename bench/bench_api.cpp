@@ -77,28 +77,17 @@ void prepare_inputs() {
 
 // ---- Generation -------------------------------------------------------------
 
-void generate_on_buf(State &state) {
-    char buf[VARO_UUID_TEXT_SIZE];
-    for (auto _ : state) {
-        int rc = varo_uuid_generate_on_buf(buf);
-        benchmark::DoNotOptimize(rc);
-        benchmark::ClobberMemory();
-        if (rc != 0) {
-            state.SkipWithError("varo_uuid_generate_on_buf failed");
-            break;
-        }
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-}
+// varo_uuid_generate_on_buf (version 4) or varo_uuid_generate_v7_on_buf.
+using OnBuf = int (*)(char *);
 
-void generate_v7_on_buf(State &state) {
+void generate_on_buf(State &state, OnBuf generate) {
     char buf[VARO_UUID_TEXT_SIZE];
     for (auto _ : state) {
-        int rc = varo_uuid_generate_v7_on_buf(buf);
+        int rc = generate(buf);
         benchmark::DoNotOptimize(rc);
         benchmark::ClobberMemory();
         if (rc != 0) {
-            state.SkipWithError("varo_uuid_generate_v7_on_buf failed");
+            state.SkipWithError("generation failed");
             break;
         }
     }
@@ -278,12 +267,13 @@ void xdr_decode_bare_malloc_free(State &state) {
 int main(int argc, char **argv) {
     prepare_inputs();
 
-    benchmark::RegisterBenchmark("generate/on_buf", generate_on_buf);
+    benchmark::RegisterBenchmark("generate/on_buf", generate_on_buf, varo_uuid_generate_on_buf);
     benchmark::RegisterBenchmark("generate/alloc_free", generate_alloc_free);
     benchmark::RegisterBenchmark("generate/getrandom16", getrandom16);
     benchmark::RegisterBenchmark("generate/libuuid_random_unparse", libuuid_random_unparse);
     benchmark::RegisterBenchmark("generate/vdso_getrandom16", vdso_getrandom16, false);
-    benchmark::RegisterBenchmark("generate/v7_on_buf", generate_v7_on_buf);
+    benchmark::RegisterBenchmark("generate/v7_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v7_on_buf);
     benchmark::RegisterBenchmark("generate/clock_vdso_getrandom16", vdso_getrandom16, true);
 
     for (int n : {1, 8}) {
@@ -299,11 +289,12 @@ int main(int argc, char **argv) {
 
     // Throughput by wall-clock time: items/s from N threads is the sum over
     // the threads divided by the time they took together.
-    benchmark::RegisterBenchmark("threads/on_buf", generate_on_buf)
+    benchmark::RegisterBenchmark("threads/on_buf", generate_on_buf, varo_uuid_generate_on_buf)
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("threads/v7_on_buf", generate_v7_on_buf)
+    benchmark::RegisterBenchmark("threads/v7_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v7_on_buf)
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();

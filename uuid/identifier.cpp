@@ -38,15 +38,7 @@ int varo_uuid_generate_to_buf(char *buf) noexcept {
     return 0;
 }
 
-char *varo_uuid_generate_alloc(void) noexcept {
-    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
-    if (block == nullptr) return nullptr;
-    if (varo_uuid_generate_to_buf(block) < 0) {
-        kel_free(block);
-        return nullptr;
-    }
-    return block;
-}
+char *varo_uuid_generate_alloc(void) noexcept { return varo::alloc_text(varo_uuid_generate_to_buf); }
 
 void varo_uuid_generate_free(char *p) noexcept {
     if (p != nullptr) kel_free(p);
@@ -88,6 +80,16 @@ namespace varo {
 
 bool other_text_to_raw16(const char *text, unsigned char *raw) noexcept {
     return decode_text(text, raw, true) != nullptr;
+}
+
+char *alloc_text(int (*fill)(char *) noexcept) noexcept {
+    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
+    if (block == nullptr) return nullptr;
+    if (fill(block) != 0) {
+        kel_free(block);
+        return nullptr;
+    }
+    return block;
 }
 
 bool canonical_to_raw(const char *text, unsigned char *raw) noexcept {

@@ -14,7 +14,6 @@
 #include <cstring>
 
 #include "identifier.h"
-#include "platform/allocators.h"
 #include "platform/random.h"
 #include "v7_clock.h"
 
@@ -62,13 +61,7 @@ int varo_uuid_generate_v7_on_buf(char *buf) noexcept {
 }
 
 char *varo_uuid_generate_v7_alloc(void) noexcept {
-    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
-    if (block == nullptr) return nullptr;
-    if (varo_uuid_generate_v7_on_buf(block) < 0) {
-        kel_free(block);
-        return nullptr;
-    }
-    return block;
+    return varo::alloc_text(varo_uuid_generate_v7_on_buf);
 }
 
 }  // extern "C"
