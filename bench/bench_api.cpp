@@ -4,9 +4,13 @@
 //                    straight from the vDSO (the kernel's own fast path,
 //                    the floor for a source that survives VM snapshots);
 //                    libuuid's uuid_generate_random() + uuid_unparse();
+//                    version 7 against version 4 and against its own
+//                    floor, one clock_gettime(CLOCK_MONOTONIC) and one vDSO
+//                    getrandom(16);
 //   thread life    - a short-lived thread that makes 1 or 8 identifiers,
 //                    against one that makes 1 or 8 getrandom(16) calls;
-//   2 threads      - generation throughput from 1 and from 2 threads, with
+//   2 threads      - generation throughput (version 4 and 7) from 1 and
+//                    from 2 threads, with
 //                    the same measure taken of getrandom(16) and of a pure
 //                    arithmetic loop, which tell how much of the second core
 //                    this machine had free during the run;
@@ -19,6 +23,7 @@
 #include <rpc/xdr.h>
 #include <sys/mman.h>
 #include <sys/random.h>
+#include <time.h>
 #include <unistd.h>
 #include <uuid/uuid.h>
 
@@ -72,14 +77,17 @@ void prepare_inputs() {
 
 // ---- Generation -------------------------------------------------------------
 
-void generate_on_buf(State &state) {
+// varo_uuid_generate_on_buf (version 4) or varo_uuid_generate_v7_on_buf.
+using OnBuf = int (*)(char *);
+
+void generate_on_buf(State &state, OnBuf generate) {
     char buf[VARO_UUID_TEXT_SIZE];
     for (auto _ : state) {
-        int rc = varo_uuid_generate_on_buf(buf);
+        int rc = generate(buf);
         benchmark::DoNotOptimize(rc);
         benchmark::ClobberMemory();
         if (rc != 0) {
-            state.SkipWithError("varo_uuid_generate_on_buf failed");
+            state.SkipWithError("generation failed");
             break;
         }
     }
@@ -115,10 +123,12 @@ void getrandom16(State &state) {
 }
 
 // The vDSO's getrandom, found the way a program would find it through the
-// dynamic loader, with one state of its own (the kernel says how to map it).
+// dynamic loader, with one state of its own (the kernel says how to map it);
+// with `clock`, each draw after a clock_gettime(CLOCK_MONOTONIC), the floor
+// of version 7 generation.
 using VdsoGetrandom = ssize_t (*)(void *, std::size_t, unsigned, void *, std::size_t);
 
-void vdso_getrandom16(State &state) {
+void vdso_getrandom16(State &state, bool clock) {
     void *vdso = dlopen("linux-vdso.so.1", RTLD_NOW | RTLD_NOLOAD);
     auto fn = vdso == nullptr ? nullptr
                               : reinterpret_cast<VdsoGetrandom>(
@@ -138,7 +148,12 @@ void vdso_getrandom16(State &state) {
         return;
     }
     unsigned char raw[VARO_UUID_RAW_SIZE];
+    timespec now{};
     for (auto _ : state) {
+        if (clock) {
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            benchmark::DoNotOptimize(now);
+        }
         ssize_t got = fn(raw, sizeof raw, 0, states, params.size);
         benchmark::DoNotOptimize(got);
         benchmark::ClobberMemory();
@@ -252,11 +267,14 @@ void xdr_decode_bare_malloc_free(State &state) {
 int main(int argc, char **argv) {
     prepare_inputs();
 
-    benchmark::RegisterBenchmark("generate/on_buf", generate_on_buf);
+    benchmark::RegisterBenchmark("generate/on_buf", generate_on_buf, varo_uuid_generate_on_buf);
     benchmark::RegisterBenchmark("generate/alloc_free", generate_alloc_free);
     benchmark::RegisterBenchmark("generate/getrandom16", getrandom16);
     benchmark::RegisterBenchmark("generate/libuuid_random_unparse", libuuid_random_unparse);
-    benchmark::RegisterBenchmark("generate/vdso_getrandom16", vdso_getrandom16);
+    benchmark::RegisterBenchmark("generate/vdso_getrandom16", vdso_getrandom16, false);
+    benchmark::RegisterBenchmark("generate/v7_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v7_on_buf);
+    benchmark::RegisterBenchmark("generate/clock_vdso_getrandom16", vdso_getrandom16, true);
 
     for (int n : {1, 8}) {
         benchmark::RegisterBenchmark("thread_life/ours", varo::bench::thread_life,
@@ -271,7 +289,12 @@ int main(int argc, char **argv) {
 
     // Throughput by wall-clock time: items/s from N threads is the sum over
     // the threads divided by the time they took together.
-    benchmark::RegisterBenchmark("threads/on_buf", generate_on_buf)
+    benchmark::RegisterBenchmark("threads/on_buf", generate_on_buf, varo_uuid_generate_on_buf)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("threads/v7_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v7_on_buf)
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();

@@ -6,7 +6,10 @@
 //          the standard alphabet (which checks and decodes them);
 //   rfc  - varo_uuid_to_rfc of a text against libuuid's uuid_unparse of its
 //          16 bytes, and varo_uuid_from_rfc of the 36-character form against
-//          libuuid's uuid_parse of the same string.
+//          libuuid's uuid_parse of the same string;
+//   inspection - varo_uuid_order of two version 7 texts, varo_uuid_version
+//          and varo_uuid_time of one, each against varo_uuid_to_raw of a
+//          text, the decoding they all start with.
 //
 // Names are "group/who": scripts/bench pairs them up by these names.
 #include <benchmark/benchmark.h>
@@ -41,6 +44,7 @@ std::vector<Raw16> g_raw;        // random 16-byte values
 std::vector<Text25> g_text;      // their identifier texts
 std::vector<Text25> g_text_std;  // the same in the standard alphabet
 std::vector<Rfc37> g_rfc;        // their RFC forms
+std::vector<Text25> g_v7;        // version 7 texts, in the order they were made
 
 void die(const char *what) {
     std::fprintf(stderr, "bench_text: %s\n", what);
@@ -83,6 +87,54 @@ void prepare_inputs() {
             die("varo_uuid_from_rfc does not give the text back");
         }
     }
+    g_v7.resize(g_raw.size());
+    long long ms = 0;
+    for (std::size_t i = 0; i < g_v7.size(); ++i) {
+        if (varo_uuid_generate_v7_on_buf(g_v7[i].c) != 0 || varo_uuid_version(g_v7[i].c) != 7 ||
+            varo_uuid_time(g_v7[i].c, &ms) != 0 ||
+            (i > 0 && varo_uuid_order(g_v7[i - 1].c, g_v7[i].c) != -1)) {
+            die("version 7 texts do not read back in order");
+        }
+    }
+}
+
+// ---- Inspection ---------------------------------------------------------------
+
+void order_ours(State &state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const char *a = g_v7[i & kRingMask].c;
+        const char *b = g_v7[++i & kRingMask].c;
+        benchmark::DoNotOptimize(a);
+        benchmark::DoNotOptimize(b);
+        int c = varo_uuid_order(a, b);
+        benchmark::DoNotOptimize(c);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void version_ours(State &state) {
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const char *text = g_v7[i++ & kRingMask].c;
+        benchmark::DoNotOptimize(text);
+        int v = varo_uuid_version(text);
+        benchmark::DoNotOptimize(v);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void time_ours(State &state) {
+    long long ms = 0;
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const char *text = g_v7[i++ & kRingMask].c;
+        benchmark::DoNotOptimize(text);
+        int rc = varo_uuid_time(text, &ms);
+        benchmark::DoNotOptimize(rc);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
 // ---- Text -> bytes ------------------------------------------------------------
@@ -176,6 +228,9 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("rfc/libuuid_unparse", unparse_libuuid);
     benchmark::RegisterBenchmark("rfc/from_rfc", from_rfc_ours);
     benchmark::RegisterBenchmark("rfc/libuuid_parse", parse_libuuid);
+    benchmark::RegisterBenchmark("text/order", order_ours);
+    benchmark::RegisterBenchmark("text/version", version_ours);
+    benchmark::RegisterBenchmark("text/time", time_ours);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

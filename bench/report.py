@@ -113,6 +113,17 @@ def main(argv):
     rate_row("generation 2 threads / 1 thread (items/s)",
              "threads/on_buf/real_time/threads:2", "threads/on_buf/real_time/threads:1",
              "items_per_second", fmt_items, 1.8, ">= 1.8")
+    # Version 7 (bench_api.cpp) and the inspection functions (bench_text.cpp).
+    time_row("generate_v7_on_buf / generate_on_buf (version 4)", "generate/v7_on_buf",
+             "generate/on_buf", 1.5, "<= 1.5")
+    time_row("generate_v7_on_buf / clock_gettime + vDSO getrandom(16)", "generate/v7_on_buf",
+             "generate/clock_vdso_getrandom16", 1.3, "<= 1.3")
+    rate_row("version 7, 2 threads / 1 thread (items/s)",
+             "threads/v7_on_buf/real_time/threads:2", "threads/v7_on_buf/real_time/threads:1",
+             "items_per_second", fmt_items, 1.6, ">= 1.6")
+    time_row("order / to_raw", "text/order", "text/to_raw", 2.5, "<= 2.5")
+    time_row("version / to_raw", "text/version", "text/to_raw", 1.3, "<= 1.3")
+    time_row("time / to_raw", "text/time", "text/to_raw", 1.3, "<= 1.3")
     time_row("xdr_encode / bare libtirpc", "xdr_encode/ours", "xdr_encode/bare", 1.5, "<= 1.5")
     time_row("xdr_decode+free / bare libtirpc+malloc/free", "xdr_decode/ours_free",
              "xdr_decode/bare_malloc_free", 1.5, "<= 1.5")

@@ -7,7 +7,9 @@
 // The same text through varo_uuid_is_valid, _to_raw and _to_rfc, which take
 // only a canonical text (one that decodes to 16 bytes whose encoding is the
 // text again), and through varo_uuid_from_rfc, against a plain parser of the
-// four RFC forms; a refusal leaves every output area as it was.
+// four RFC forms; a refusal leaves every output area as it was. The
+// version, time, order and checked copy of 1.2 of the same text, against
+// the bytes and RFC form of the reference.
 // Then the first 16 input bytes through varo_uuid_from_bytes (and
 // _from_raw) and back, and through their RFC form and back. All of it once
 // with the AVX2 kernels (where the processor has them), once with the
@@ -115,6 +117,28 @@ void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) 
         FUZZ_CHECK(std::all_of(rfc.get(), rfc.get() + VARO_UUID_RFC_SIZE,
                                [fill](unsigned char b) { return b == fill; }));
     }
+
+    // Version (variant 10 only), time (version 7 only), order against the
+    // text itself and a canonical text, and the checked copy.
+    const unsigned char *e = expected.get();
+    const int version = canonical && (e[8] & 0xC0) == 0x80 ? e[7] >> 4 : -1;
+    FUZZ_CHECK(varo_uuid_version(text.get()) == version);
+    long long ms = -1, want_ms = -1;
+    if (version == 7) {
+        want_ms = 0;
+        for (int i : {3, 2, 1, 0, 5, 4}) want_ms = want_ms << 8 | e[i];
+    }
+    FUZZ_CHECK(varo_uuid_time(text.get(), &ms) == (version == 7 ? 0 : -1) && ms == want_ms);
+    FUZZ_CHECK(varo_uuid_order(text.get(), text.get()) == 0);
+    const char *other = "AAECAwQFBgcICQoLDA0ODw==";
+    const int against = canonical ? rfc_of(e).compare("03020100-0504-0706-0809-0a0b0c0d0e0f") : 1;
+    const int order = (against > 0) - (against < 0);
+    FUZZ_CHECK(varo_uuid_order(text.get(), other) == order);
+    FUZZ_CHECK(varo_uuid_order(other, text.get()) == -order);
+    char *copy = varo_uuid_parse_alloc(text.get());
+    FUZZ_CHECK((copy != nullptr) == canonical);
+    FUZZ_CHECK(copy == nullptr || std::memcmp(copy, text.get(), VARO_UUID_TEXT_SIZE) == 0);
+    varo_uuid_generate_free(copy);
 
     // The same input as an RFC form.
     unsigned char parsed[kRaw];

@@ -58,7 +58,26 @@ int main(void) {
     CHECK(varo_uuid_from_rfc("{03020100-0504-0706-0809-0A0B0C0D0E0F}", buf) == 0);
     CHECK(varo_uuid_compare(buf, "AAECAwQFBgcICQoLDA0ODw==") == 1);
     CHECK(varo_uuid_to_rfc(made, rfc) == 0 && rfc[14] == '4'); /* version 4 */
-    CHECK(VARO_UUID_VERSION_MAJOR == 1 && VARO_UUID_VERSION_MINOR >= 1);
+    CHECK(VARO_UUID_VERSION_MAJOR == 1 && VARO_UUID_VERSION_MINOR >= 2);
+
+    /* 1.2: version 7, inspection, order and a checked copy. */
+    char *v7 = varo_uuid_generate_v7_alloc();
+    char later[VARO_UUID_TEXT_SIZE];
+    long long ms = -1;
+    CHECK(v7 != NULL && varo_uuid_is_valid(v7) == 1);
+    CHECK(varo_uuid_generate_v7_on_buf(later) == 0 && varo_uuid_generate_v7_on_buf(NULL) == -1);
+    CHECK(varo_uuid_version(v7) == 7 && varo_uuid_version(made) == 4);
+    CHECK(varo_uuid_version("AAAAAAAAAAAAAAAAAAAAAA==") == -1); /* nil */
+    CHECK(varo_uuid_time(v7, &ms) == 0 && ms > 1700000000000LL);
+    CHECK(varo_uuid_time(made, &ms) == -1);
+    CHECK(varo_uuid_order(v7, later) == -1 && varo_uuid_order(later, v7) == 1);
+    CHECK(varo_uuid_order(v7, v7) == 0 && varo_uuid_order(NULL, v7) == -1);
+    CHECK(varo_uuid_order("not an identifier", v7) == 1);
+    char *copy_of_v7 = varo_uuid_parse_alloc(v7);
+    CHECK(copy_of_v7 != NULL && strcmp(copy_of_v7, v7) == 0 && copy_of_v7 != v7);
+    CHECK(varo_uuid_parse_alloc("AAECAwQFBgcICQoLDA0ODx==") == NULL);
+    varo_uuid_generate_free(copy_of_v7);
+    varo_uuid_generate_free(v7);
 
     varo_uuid_generate_free(made);
     varo_uuid_generate_free(NULL);

@@ -48,16 +48,17 @@ bool well_formed(std::string_view t) {
            std::string_view("AQgw").find(t[21]) != std::string_view::npos;
 }
 
-// Every way to come by an owner: generated, decoded or cloned into a heap,
-// parsed from a text or from the RFC form.
-enum class Source { generated, decoded, cloned, parsed, from_rfc };
+// Every way to come by an owner: generated (version 4 or 7), decoded or
+// cloned into a heap, parsed from a text or from the RFC form.
+enum class Source { generated, generated_v7, decoded, cloned, parsed, from_rfc };
 struct Origin {
     Source source;
     int heap;
 };
-constexpr Origin kOrigins[] = {{Source::generated, 0}, {Source::decoded, 0}, {Source::decoded, 7},
-                               {Source::cloned, 0},    {Source::cloned, 3},  {Source::cloned, 15},
-                               {Source::parsed, 0},    {Source::from_rfc, 0}};
+constexpr Origin kOrigins[] = {
+    {Source::generated, 0}, {Source::decoded, 0},  {Source::decoded, 7},
+    {Source::cloned, 0},    {Source::cloned, 3},   {Source::cloned, 15},
+    {Source::parsed, 0},    {Source::from_rfc, 0}, {Source::generated_v7, 0}};
 
 varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
     switch (o.source) {
@@ -73,6 +74,11 @@ varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
 }
 
 uuid make_from(Origin o) {
+    if (o.source == Source::generated_v7) {
+        auto r = uuid::generate_v7();
+        EXPECT_TRUE(r);
+        return std::move(r.value);
+    }
     uuid g = make();
     if (o.source == Source::generated) return g;
     auto r = copy_of(g, o);
@@ -322,9 +328,10 @@ TEST(CppLayer, ParseAndTheRfcForm) {
     EXPECT_TRUE(none.to_rfc().value.view().empty());
 }
 
-// Order and equality on texts, also against strings that share an
-// identifier's 24 characters and go on; owners as keys of ordered
-// containers; stream output.
+// Order and equality: identifiers in the order of their RFC forms, texts
+// that are not identifiers (also those that share an identifier's 24
+// characters and go on, or stop short) after them; owners as keys of
+// ordered containers, in varo_uuid_order; stream output.
 TEST(CppLayer, OrderEqualityAndStreams) {
     uuid a = uuid::parse("AAECAwQFBgcICQoLDA0ODw==").value;
     uuid b = uuid::parse("AAECAwQFBgcICQoLDA0OEA==").value;
@@ -335,7 +342,13 @@ TEST(CppLayer, OrderEqualityAndStreams) {
     EXPECT_LT(uuid{}, a);
     EXPECT_NE(a, longer);
     EXPECT_LT(a, longer);
-    EXPECT_GT(a, a.text().substr(0, 23));
+    EXPECT_LT(a, a.text().substr(0, 23));
+    EXPECT_EQ(uuid{} <=> std::string_view{}, std::strong_ordering::equal);
+    // The first byte that differs is the last in memory but the first of
+    // the RFC form (byte 3 of the GUID record's first field).
+    const uuid c = uuid::parse("AAECBAQFBgcICQoLDA0ODw==").value;
+    EXPECT_LT(b, c);
+    EXPECT_LT(b, "AAECBAQFBgcICQoLDA0ODw==");
     EXPECT_EQ(varo_uuid_compare(a.c_str(), longer.c_str()), 0);
     EXPECT_EQ(varo_uuid_compare(longer.c_str(), a.c_str()), 0);
 
@@ -348,7 +361,9 @@ TEST(CppLayer, OrderEqualityAndStreams) {
         map.emplace(id.clone().value, i);
         set.insert(std::move(id));
     }
-    std::sort(texts.begin(), texts.end());
+    std::sort(texts.begin(), texts.end(), [](const std::string &x, const std::string &y) {
+        return varo_uuid_order(x.c_str(), y.c_str()) < 0;
+    });
     ASSERT_EQ(set.size(), texts.size());
     std::size_t k = 0;
     for (const uuid &id : set) EXPECT_EQ(id, texts[k++]);
@@ -361,6 +376,34 @@ TEST(CppLayer, OrderEqualityAndStreams) {
     std::ostringstream out;
     out << a << ' ' << uuid{} << '|';
     EXPECT_EQ(out.str(), std::string(a.text()) + " |");
+}
+
+// Version 7 owners: their version and time, and a std::set of them iterates
+// in the order they were made, whatever the texts' byte order.
+TEST(CppLayer, TimeOrderedOwnersKeepTheirOrderInASet) {
+    const auto before =
+        std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+    std::vector<std::string> made;
+    std::set<uuid> set;
+    for (int i = 0; i < 2000; ++i) {
+        auto id = uuid::generate_v7();
+        ASSERT_TRUE(id);
+        made.emplace_back(id.value.text());
+        set.insert(std::move(id.value));
+    }
+    const auto after = std::chrono::system_clock::now();
+    ASSERT_EQ(set.size(), made.size());
+    std::size_t k = 0;
+    for (const uuid &id : set) EXPECT_EQ(id, made[k++]);
+    const uuid &first = *set.begin();
+    EXPECT_EQ(first.version(), 7);
+    ASSERT_TRUE(first.unix_time());
+    EXPECT_GE(*first.unix_time(), before);
+    EXPECT_LE(*first.unix_time(), after);
+    EXPECT_EQ(make().version(), 4);
+    EXPECT_FALSE(make().unix_time());
+    EXPECT_EQ(uuid{}.version(), -1);
+    EXPECT_FALSE(uuid{}.unix_time());
 }
 
 TEST(CppLayer, CloneIntoHeap3OutlivesItsSource) {

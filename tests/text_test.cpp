@@ -1,5 +1,6 @@
 // The text interface of 1.1: varo_uuid_is_valid, _to_raw, _from_raw, _to_rfc
-// and _from_rfc, against plain references written here, with the AVX2 and
+// and _from_rfc, and of 1.2: varo_uuid_version, _time, _order and
+// _parse_alloc, against plain references written here, with the AVX2 and
 // the scalar kernels alike. Inputs and outputs lie in heap areas of exactly
 // their size, so AddressSanitizer sees a byte read or written past them.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cctype>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -48,6 +50,50 @@ std::string rfc_of(const Raw &raw) {
         s += hex;
     }
     return s;
+}
+
+// The version nibble when the variant is 10, else -1; the time of version 7.
+int version_of(const Raw &raw) { return (raw[8] & 0xC0) == 0x80 ? raw[7] >> 4 : -1; }
+long long ms_of(const Raw &raw) {
+    long long ms = 0;
+    for (int i : {3, 2, 1, 0, 5, 4}) ms = ms << 8 | raw[static_cast<std::size_t>(i)];
+    return ms;
+}
+
+// The version, time and copy of a text, checked against the rule: for a
+// canonical text the version and time of its bytes; for any other -1,
+// nothing written, nothing allocated.
+void expect_inspected(const char *t, const Raw *raw) {
+    const int version = raw == nullptr ? -1 : version_of(*raw);
+    EXPECT_EQ(varo_uuid_version(t), version) << t;
+    long long ms = -7;
+    EXPECT_EQ(varo_uuid_time(t, &ms), version == 7 ? 0 : -1) << t;
+    EXPECT_EQ(ms, version == 7 ? ms_of(*raw) : -7) << t;
+    char *copy = varo_uuid_parse_alloc(t);
+    EXPECT_EQ(copy != nullptr, raw != nullptr) << t;
+    if (copy != nullptr) {
+        EXPECT_EQ(std::memcmp(copy, t, VARO_UUID_TEXT_SIZE), 0) << t;
+    }
+    varo_uuid_generate_free(copy);
+}
+
+// The order the library promises, by its rule: null first, then
+// canonical texts by their RFC form, then every other string byte by byte.
+int reference_order(const char *a, const char *b) {
+    auto rank = [](const char *t) { return t == nullptr ? 0 : canonical(t) ? 1 : 2; };
+    if (rank(a) != rank(b)) return rank(a) < rank(b) ? -1 : 1;
+    if (a == nullptr) return 0;
+    std::string ka = a, kb = b;
+    if (rank(a) == 1) {
+        auto raw = [](const char *t) {
+            const auto bytes = ref::decode(t, kPathSafe, false).bytes;
+            return Raw(bytes.begin(), bytes.end());
+        };
+        ka = rfc_of(raw(a));
+        kb = rfc_of(raw(b));
+    }
+    const int c = ka.compare(kb);
+    return (c > 0) - (c < 0);
 }
 
 // A heap copy of `s` with its NUL and nothing more.
@@ -101,6 +147,13 @@ TEST_P(Text, EveryByteAtEveryPositionRoundTrips) {
             ASSERT_EQ(varo_uuid_to_rfc(t.data(), r.data()), 0);
             ASSERT_EQ(std::string(r.data()), rfc) << text;
             ASSERT_EQ(r[37], 'x');
+            expect_inspected(t.data(), &raw);
+            // The order against the previous text, as the RFC forms order.
+            static Raw previous = raw;
+            const int cmp = rfc_of(previous).compare(rfc);
+            ASSERT_EQ(varo_uuid_order(text_of(previous).c_str(), t.data()), (cmp > 0) - (cmp < 0))
+                << text;
+            previous = raw;
 
             std::string upper = rfc;
             for (char &c : upper) c = static_cast<char>(std::toupper(c));
@@ -155,7 +208,52 @@ TEST_P(Text, OnlyCanonicalTextsAreValid) {
             EXPECT_EQ(raw, Raw(16, kFill)) << text;
             EXPECT_EQ(rfc, std::vector<char>(37, 'x')) << text;
         }
+        expect_inspected(t.data(), want ? &raw : nullptr);
     }
+}
+
+// varo_uuid_order over canonical texts (equal ones among them, version 7
+// and others, nil and max), strings that are not canonical (one the same
+// bytes as a canonical text, prefixes, longer strings, high bytes) and
+// nulls: against the rule for every pair, and qsort of shuffled copies
+// gives one order every time.
+TEST_P(Text, OrderIsATotalOrderThatQsortFollows) {
+    const std::vector<std::string> texts = {
+        "AAECAwQFBgcICQoLDA0ODw==", "AAECAwQFBgcICQoLDA0ODw==", "AAECAwQFBgcICQoLDA0OEA==",
+        "AAECBAQFBgcICQoLDA0ODw==", "BAECAwQFBgcICQoLDA0ODw==", "AAAAAAAAAAAAAAAAAAAAAA==",
+        "_____________________w==", "AAECAwQFcAcICQoLDA0ODw==", "AAECAwQFBnAICQoLDA0ODw==",
+        "_____wAAAHAAAAAAAAAAAA==", "AAECAwQFBgcICQoLDA0ODx==", "AAECAwQFBgcICQoLDA0ODw",
+        "AAECAwQFBgcICQoLDA0ODw===", "", "A", "\xff", "zzz", "+", "AAECAwQFBgcICQoLDA0ODx==",
+    };
+    std::vector<std::vector<char>> store;
+    for (const std::string &t : texts) store.push_back(c_string(t));
+    std::vector<const char *> table = {nullptr, nullptr};
+    for (const auto &t : store) table.push_back(t.data());
+    for (const char *a : table) {
+        for (const char *b : table) {
+            ASSERT_EQ(varo_uuid_order(a, b), reference_order(a, b))
+                << (a ? a : "(null)") << " " << (b ? b : "(null)");
+        }
+    }
+    auto as_strings = [](const std::vector<const char *> &v) {
+        std::vector<std::string> out;
+        for (const char *p : v) out.push_back(p == nullptr ? "(null)" : p);
+        return out;
+    };
+    std::vector<std::string> first;
+    std::mt19937 rng(16);
+    for (int round = 0; round < 50; ++round) {
+        std::vector<const char *> copy = table;
+        std::shuffle(copy.begin(), copy.end(), rng);
+        std::qsort(copy.data(), copy.size(), sizeof copy[0], [](const void *x, const void *y) {
+            return varo_uuid_order(*static_cast<const char *const *>(x),
+                                   *static_cast<const char *const *>(y));
+        });
+        if (round == 0) first = as_strings(copy);
+        ASSERT_EQ(as_strings(copy), first) << round;
+    }
+    EXPECT_EQ(first[0], "(null)");
+    EXPECT_EQ(first[2], "AAAAAAAAAAAAAAAAAAAAAA==");
 }
 
 // Every spelling that is not one of the four forms is refused, and the
@@ -270,6 +368,15 @@ TEST(TextNull, EveryFunctionRefusesANullArgument) {
     EXPECT_EQ(varo_uuid_to_rfc(text, nullptr), -1);
     EXPECT_EQ(varo_uuid_from_rfc(nullptr, buf), -1);
     EXPECT_EQ(varo_uuid_from_rfc(rfc, nullptr), -1);
+    long long ms = -7;
+    EXPECT_EQ(varo_uuid_version(nullptr), -1);
+    EXPECT_EQ(varo_uuid_time(nullptr, &ms), -1);
+    EXPECT_EQ(varo_uuid_time("_____wAAAHAAAAAAAAAAAA==", nullptr), -1);
+    EXPECT_EQ(ms, -7);
+    EXPECT_EQ(varo_uuid_parse_alloc(nullptr), nullptr);
+    EXPECT_EQ(varo_uuid_order(nullptr, nullptr), 0);
+    EXPECT_EQ(varo_uuid_order(nullptr, ""), -1);
+    EXPECT_EQ(varo_uuid_order(text, nullptr), 1);
 }
 
 }  // namespace

@@ -20,6 +20,29 @@ check "known --rfc" '[ "$("$tool" --rfc AAECAwQFBgcICQoLDA0ODw==)" = $rfc ]'
 for form in $rfc 03020100-0504-0706-0809-0A0B0C0D0E0F "{$rfc}" urn:uuid:$rfc URN:UUID:$rfc 030201000504070608090a0b0c0d0e0f; do
     check "--from-rfc $form" '[ "$("$tool" --from-rfc "$form")" = AAECAwQFBgcICQoLDA0ODw== ]'
 done
+# Version 7: valid texts, in increasing RFC order, each after the last.
+check "-7" '[ "$("$tool" -7 | "$tool" --info - | cut -d" " -f2)" = 7 ]'
+check "-7 -n 1000 in increasing RFC order" \
+    '"$tool" -7 -n 1000 | "$tool" --rfc - >"$out" && [ "$(wc -l <"$out")" = 1000 ] && LC_ALL=C sort -c -u "$out"'
+check "known --info of version 7" \
+    '[ "$("$tool" --info AAAAAAAAAHCAAAAAAAAAAA==)" = "00000000-0000-7000-8000-000000000000 7 1970-01-01T00:00:00.000Z" ]'
+check "known --info of version 7 at the last millisecond" \
+    '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z" ]'
+check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4"'
+check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 -" ]'
+check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z$" | grep -qx 1000'
+# Usage errors exit with 2, bad data with 1.
+for args in "-7 x" "-7 -n" "-7 -n 0" "-7 --rfc AAECAwQFBgcICQoLDA0ODw==" "-7 -7" "--info" "--info a b"; do
+    # shellcheck disable=SC2086
+    "$tool" $args >"$out" 2>"$err"
+    status=$?
+    check "'$args' is a usage error" '[ $status -eq 2 ] && [ ! -s "$out" ] && [ -s "$err" ]'
+done
+for bad in AAECAwQFBgcICQoLDA0ODx== AAECAwQFBgcICQoLDA0ODw "" x; do
+    "$tool" --info "$bad" >"$out" 2>"$err"
+    status=$?
+    check "--info '$bad' is bad data" '[ $status -eq 1 ] && [ ! -s "$out" ] && [ -s "$err" ]'
+done
 check "--check of a canonical text" '"$tool" --check "$id" >"$out" 2>"$err" && [ ! -s "$out" ] && [ ! -s "$err" ]'
 
 # Values from standard input: one result a line, and the first bad line
@@ -31,7 +54,7 @@ check "--hex - and --from-hex - of 1000" \
 check "--check - of 1000" '"$tool" --check - <"$out" >"$err" && [ ! -s "$err" ]'
 check "a last line without newline" '[ "$(printf AAECAwQFBgcICQoLDA0ODw== | "$tool" --rfc -)" = $rfc ]'
 check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
-for opt in --check --hex --from-hex --rfc --from-rfc; do
+for opt in --check --hex --from-hex --rfc --from-rfc --info; do
     case $opt in
         --from-hex) good=000102030405060708090a0b0c0d0e0f ;;
         --from-rfc) good=$rfc ;;

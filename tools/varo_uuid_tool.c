@@ -3,17 +3,20 @@
  * and from their 16 raw bytes and their RFC 9562 form, through the
  * library's public interface only.
  */
+#define _POSIX_C_SOURCE 200112L /* gmtime_r */
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "varo_uuid.h"
 
 enum { EXIT_BAD_INPUT = 1, EXIT_USAGE = 2 };
 
 static const char usage_text[] =
-    "Usage: varo-uuid [-n N]\n"
+    "Usage: varo-uuid [-7] [-n N]\n"
+    "       varo-uuid --info TEXT|-\n"
     "       varo-uuid --check TEXT|-\n"
     "       varo-uuid --hex TEXT|-\n"
     "       varo-uuid --from-hex HEX|-\n"
@@ -26,6 +29,11 @@ static const char usage_text[] =
     "\n"
     "  (no option)      print one new identifier\n"
     "  -n N             print N new identifiers, one a line (N >= 1)\n"
+    "  -7               make time-ordered (version 7) identifiers: each one\n"
+    "                   greater than the one before in its RFC form\n"
+    "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
+    "                   variant is not RFC 9562's) and, for version 7, its time\n"
+    "                   in UTC, e.g. 2026-12-08T10:15:30.123Z\n"
     "  --check TEXT     print nothing; exit 0 when TEXT is a canonical identifier\n"
     "                   text, else 1\n"
     "  --hex TEXT       print the 16 raw bytes of TEXT as 32 lower-case hex digits\n"
@@ -71,10 +79,10 @@ static int parse_count(const char *s, unsigned long long *count) {
     return errno == 0 && *end == '\0' && *count > 0;
 }
 
-static int generate(unsigned long long count) {
+static int generate(unsigned long long count, int (*make)(char *)) {
     char line[VARO_UUID_TEXT_SIZE + 1];
     for (unsigned long long i = 0; i < count; ++i) {
-        if (varo_uuid_generate_on_buf(line) != 0) {
+        if (make(line) != 0) {
             fputs("varo-uuid: no fresh identifier could be made\n", stderr);
             return EXIT_FAILURE;
         }
@@ -85,7 +93,7 @@ static int generate(unsigned long long count) {
 }
 
 /* ---- Conversions ----------------------------------------------------------
- * Each writes the result of one value into `out` (at least 64 bytes) and
+ * Each writes the result of one value into `out` (at least 96 bytes) and
  * returns 1, or returns 0 and points *why at what is wrong with the value. */
 
 static int check(const char *text, char *out, const char **why) {
@@ -137,6 +145,28 @@ static int rfc_to_text(const char *rfc, char *out, const char **why) {
     return varo_uuid_from_rfc(rfc, out) == 0;
 }
 
+/* "RFC VERSION [TIME]": the time, for version 7, in UTC with milliseconds. */
+static int text_info(const char *text, char *out, const char **why) {
+    *why = "not a canonical identifier text";
+    if (varo_uuid_to_rfc(text, out) != 0) return 0;
+    const int version = varo_uuid_version(text);
+    char *end = out + strlen(out);
+    if (version < 0) {
+        strcpy(end, " -");
+        return 1;
+    }
+    end += sprintf(end, " %d", version);
+    long long ms = 0;
+    if (varo_uuid_time(text, &ms) == 0) {
+        const time_t seconds = (time_t)(ms / 1000);
+        struct tm utc;
+        if (gmtime_r(&seconds, &utc) == NULL) return 0;
+        end += strftime(end, 40, " %Y-%m-%dT%H:%M:%S", &utc);
+        sprintf(end, ".%03dZ", (int)(ms % 1000));
+    }
+    return 1;
+}
+
 typedef int (*convert_fn)(const char *value, char *out, const char **why);
 
 /* A result line, or nothing at all for an empty result (--check). */
@@ -145,7 +175,7 @@ static void put_result(const char *out) {
 }
 
 static int convert_one(convert_fn convert, const char *value) {
-    char out[64];
+    char out[96];
     const char *why = "";
     if (!convert(value, out, &why)) {
         fprintf(stderr, "varo-uuid: %s: '%s'\n", why, value);
@@ -188,7 +218,7 @@ static int read_line(char *line, size_t size, const char **bad) {
  */
 static int convert_lines(convert_fn convert) {
     char line[64];
-    char out[64];
+    char out[96];
     unsigned long long number = 0;
     const char *why = NULL;
     while (read_line(line, sizeof line, &why)) {
@@ -214,11 +244,21 @@ static const struct {
     convert_fn convert;
 } conversions[] = {
     {"--check", check},     {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
-    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text},
+    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text}, {"--info", text_info},
 };
 
 int main(int argc, char **argv) {
-    if (argc == 1) return generate(1);
+    int (*make)(char *) = varo_uuid_generate_on_buf;
+    if (argc > 1 && strcmp(argv[1], "-7") == 0) {
+        make = varo_uuid_generate_v7_on_buf;
+        /* "-7" alone or "-7 -n N": the rest is read as without it. */
+        --argc;
+        ++argv;
+        if (argc > 1 && strcmp(argv[1], "-n") != 0) {
+            return usage_error("-7 takes only -n N", argv[1]);
+        }
+    }
+    if (argc == 1) return generate(1, make);
     const char *opt = argv[1];
     if (strcmp(opt, "--help") == 0 || strcmp(opt, "-h") == 0) {
         if (argc != 2) return usage_error("unexpected argument", argv[2]);
@@ -238,5 +278,5 @@ int main(int argc, char **argv) {
     }
     unsigned long long count = 0;
     if (!parse_count(value, &count)) return usage_error("N must be a positive whole number", value);
-    return generate(count);
+    return generate(count, make);
 }

@@ -42,15 +42,7 @@ unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept
 
 extern "C" {
 
-char *varo_uuid_generate_alloc(void) noexcept {
-    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
-    if (block == nullptr) return nullptr;
-    if (varo_uuid_generate_to_buf(block) < 0) {
-        kel_free(block);
-        return nullptr;
-    }
-    return block;
-}
+char *varo_uuid_generate_alloc(void) noexcept { return varo::alloc_text(varo_uuid_generate_to_buf); }
 
 void varo_uuid_generate_free(char *p) noexcept {
     if (p != nullptr) kel_free(p);
@@ -88,6 +80,16 @@ namespace varo {
 
 bool decode_lenient_slow(const char *text, unsigned char *raw) noexcept {
     return decode_up_to_16(text, raw, true) != nullptr;
+}
+
+char *alloc_text(int (*fill)(char *) noexcept) noexcept {
+    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
+    if (block == nullptr) return nullptr;
+    if (fill(block) != 0) {
+        kel_free(block);
+        return nullptr;
+    }
+    return block;
 }
 
 bool decode_canonical(const char *text, unsigned char *raw) noexcept {

@@ -32,6 +32,11 @@ unsigned char *varo_uuid_to_bytes(const char *text, unsigned char *raw) noexcept
 
 namespace varo {
 
+// A new 25-byte block from the general allocator with the text that
+// `fill` writes into it; null, with nothing left allocated, when there is
+// no memory or `fill` returns non-zero.
+char *alloc_text(int (*fill)(char *) noexcept) noexcept;
+
 // Decodes `text` into `raw` only when it is a canonical identifier text:
 // 24 characters, as varo_uuid_from_bytes() writes them, then a NUL. Reads
 // at most 25 bytes of `text`. Returns false otherwise, with `raw` untouched.

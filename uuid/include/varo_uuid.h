@@ -12,7 +12,9 @@
  * reported only through the results below.
  *
  * WARNING: every block goes back to the allocator that gave it.
- *   - varo_uuid_generate_alloc()        -> varo_uuid_generate_free()
+ *   - varo_uuid_generate_alloc(),
+ *     varo_uuid_generate_v7_alloc(),
+ *     varo_uuid_parse_alloc()           -> varo_uuid_generate_free()
  *   - decoded or cloned with heap 0     -> xdr_free_varo_uuid_t(), or
  *                                          pxdr_varo_uuid_t() in XDR_FREE mode
  *                                          with heap 0
@@ -24,7 +26,8 @@
  * (pkg-config libtirpc) for the XDR stream type.
  *
  * Versions: the functions of 1.0 carry the symbol version VARO_UUID_1.0,
- * those added in 1.1 VARO_UUID_1.1; every 1.x keeps the SONAME
+ * those added in 1.1 VARO_UUID_1.1, those added in 1.2 VARO_UUID_1.2;
+ * every 1.x keeps the SONAME
  * libvaro_uuid.so.1 and every earlier function unchanged.
  */
 #ifndef VARO_UUID_H
@@ -43,7 +46,7 @@
 
 /* The version of this header and of the library it came with. */
 #define VARO_UUID_VERSION_MAJOR 1
-#define VARO_UUID_VERSION_MINOR 1
+#define VARO_UUID_VERSION_MINOR 2
 #define VARO_UUID_VERSION_PATCH 0
 
 #if defined(__cplusplus)
@@ -74,7 +77,8 @@ typedef char *varo_uuid_t;
 VARO_UUID_API char *varo_uuid_generate_alloc(void) VARO_UUID_NOEXCEPT;
 
 /*
- * Gives back a block made by varo_uuid_generate_alloc(). A null pointer is
+ * Gives back a block made by varo_uuid_generate_alloc(),
+ * varo_uuid_generate_v7_alloc() or varo_uuid_parse_alloc(). A null pointer is
  * accepted and ignored. Any other pointer is undefined behaviour.
  */
 VARO_UUID_API void varo_uuid_generate_free(char *p) VARO_UUID_NOEXCEPT;
@@ -165,6 +169,84 @@ VARO_UUID_API int varo_uuid_to_rfc(const char *text, char *buf) VARO_UUID_NOEXCE
  * and then buf is not touched. buf may be rfc's own area (in place).
  */
 VARO_UUID_API int varo_uuid_from_rfc(const char *rfc, char *buf) VARO_UUID_NOEXCEPT;
+
+/* ---- Time-ordered identifiers and inspection (since 1.2) ----------------
+ *
+ * A version 7 identifier (RFC 9562) carries the Unix time in milliseconds
+ * in its first 48 bits in RFC field order, the version 0111, 12 bits, the
+ * variant 10 and 62 bits. Here the 12 bits and the top 6 of the 62 hold a
+ * fraction of the millisecond in steps of 2^-18 ms (about 3.8 ns), and the
+ * other 56 bits are fresh from the kernel for every identifier. The raw
+ * bytes are the GUID record as above, so the RFC forms of version 7
+ * identifiers sort in the order in which they were made, and so does
+ * varo_uuid_order().
+ *
+ * Order: of two generations in any threads of a process, where one returns
+ * before the other starts, the second is greater in varo_uuid_order(), in a
+ * signal handler too. Generation takes no lock. Identifiers of different
+ * processes and machines are unique but in no promised order. The README
+ * says when this holds and what the timestamp does when the wall clock
+ * stands still, steps or runs out of fractions.
+ */
+
+/*
+ * Makes a new version 7 identifier in a new 25-byte block.
+ * Allocates: the block, from the general allocator; the caller owns it and
+ * gives it back with varo_uuid_generate_free().
+ * Returns the block, or null when no memory or the kernel's random source
+ * failed (then nothing is left allocated).
+ */
+VARO_UUID_API char *varo_uuid_generate_v7_alloc(void) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes a new version 7 identifier text into the caller's area `buf`,
+ * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
+ * nothing.
+ * Returns 0 on success, -1 when `buf` is null or the kernel's random source
+ * failed; on failure `buf` is not touched.
+ */
+VARO_UUID_API int varo_uuid_generate_v7_on_buf(char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Returns the version field (0 to 15: the high nibble of raw byte 7) of
+ * the canonical text `text` whose variant (the top two bits of raw byte 8)
+ * is RFC 9562's, 10. Returns -1 for any other variant (the nil and the max
+ * identifier among them), a text that is not canonical, or a null pointer.
+ * Reads at most 25 bytes of `text`; allocates nothing.
+ */
+VARO_UUID_API int varo_uuid_version(const char *text) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the time of a version 7 identifier, its unix_ts_ms field (0 to
+ * 2^48 - 1 milliseconds since 1970-01-01 00:00:00 UTC), to *unix_ms.
+ * Returns 0; or -1 when text or unix_ms is null, text is not canonical or
+ * not of version 7 (varo_uuid_version() is not 7), and then *unix_ms is
+ * not touched. Reads at most 25 bytes of `text`; allocates nothing.
+ */
+VARO_UUID_API int varo_uuid_time(const char *text, long long *unix_ms) VARO_UUID_NOEXCEPT;
+
+/*
+ * Compares two NUL-terminated strings in a total order, fit for qsort():
+ *   - two canonical texts compare as their RFC forms, byte by byte in RFC
+ *     field order, so version 7 identifiers compare in generation order;
+ *   - every string that is not a canonical text comes after every
+ *     canonical one, and such strings compare among themselves byte by
+ *     byte as strcmp() does;
+ *   - a null pointer comes before everything; two null pointers are equal.
+ * Returns -1 when a comes first, 0 when they are equal (for canonical
+ * texts: the same text), 1 when b comes first. Allocates nothing.
+ */
+VARO_UUID_API int varo_uuid_order(const char *a, const char *b) VARO_UUID_NOEXCEPT;
+
+/*
+ * Copies the canonical text `text` into a new 25-byte block: 24 characters
+ * and a NUL. Spends nothing of the random source.
+ * Allocates: the block, from the general allocator; the caller owns it and
+ * gives it back with varo_uuid_generate_free().
+ * Returns the block, or null when text is null or not canonical (nothing
+ * allocated) or no memory. Reads at most 25 bytes of `text`.
+ */
+VARO_UUID_API char *varo_uuid_parse_alloc(const char *text) VARO_UUID_NOEXCEPT;
 
 /* ---- XDR routines -------------------------------------------------------
  *

@@ -17,11 +17,13 @@
 #define VARO_UUID_HPP
 
 #include <array>
+#include <chrono>
 #include <compare>
 #include <cstddef>
 #include <cstring>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -33,9 +35,8 @@ namespace varo {
 // Why a call failed.
 enum class uuid_errc : unsigned char {
     ok = 0,  // no failure
-    // generate(): no memory, or no fresh identifier could be had; parse(),
-    // from_rfc(): no block from the general allocator (whose blocks come
-    // through generation)
+    // generate(), generate_v7(): no memory, or no fresh identifier could be
+    // had; parse(), from_rfc(): no memory (they draw nothing random)
     generate_failed,
     no_memory,    // decode(), clone(): the heap has no memory, or the handle names no heap
     short_input,  // decode(): fewer than 16 bytes given
@@ -100,6 +101,16 @@ class uuid {
     // Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate() noexcept {
         char *text = varo_uuid_generate_alloc();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
+
+    // A new version 7 (time-ordered) identifier in a new block from the
+    // general allocator: of two made one after the other, in any threads,
+    // the later is greater (see varo_uuid_generate_v7_alloc()).
+    // Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid> generate_v7() noexcept {
+        char *text = varo_uuid_generate_v7_alloc();
         if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
         return {uuid(text, origin::general, 0), uuid_errc::ok};
     }
@@ -198,6 +209,20 @@ class uuid {
     // Valid while this owner holds the text.
     [[nodiscard]] const char *c_str() const noexcept { return text_; }
 
+    // The version field, 0 to 15, of an RFC 9562 variant identifier; -1
+    // for another variant (nil, max) or an empty owner. See
+    // varo_uuid_version().
+    [[nodiscard]] int version() const noexcept { return varo_uuid_version(text_); }
+
+    // The time of a version 7 identifier, to the millisecond; nothing for
+    // any other identifier or an empty owner.
+    [[nodiscard]] std::optional<std::chrono::sys_time<std::chrono::milliseconds>> unix_time()
+        const noexcept {
+        long long ms = 0;
+        if (varo_uuid_time(text_, &ms) != 0) return std::nullopt;
+        return std::chrono::sys_time<std::chrono::milliseconds>{std::chrono::milliseconds{ms}};
+    }
+
     // True when the owner holds no identifier.
     [[nodiscard]] bool empty() const noexcept { return text_ == nullptr; }
 
@@ -235,13 +260,26 @@ class uuid {
         return a.text() == text;
     }
 
-    // A total order on the texts, byte by byte as std::string_view orders
-    // them; an empty owner comes first. Owners thus work as keys of
-    // std::map and std::set (with std::less<> also found by text).
+    // The total order of varo_uuid_order(): identifiers in the order of
+    // their RFC forms, so version 7 owners in the order they were made; an
+    // empty owner first. Owners thus work as keys of std::map and std::set
+    // (with std::less<> also found by text). A text compares as it would
+    // in an owner: "" as the empty owner, any other text that is not
+    // canonical after every identifier, byte by byte among its kind.
     friend std::strong_ordering operator<=>(const uuid &a, const uuid &b) noexcept {
-        return a.text() <=> b.text();
+        return as_ordering(varo_uuid_order(a.text_, b.text_));
     }
     friend std::strong_ordering operator<=>(const uuid &a, std::string_view text) noexcept {
+        if (text.empty()) return as_ordering(varo_uuid_order(a.text_, nullptr));
+        if (text.size() == VARO_UUID_TEXT_CHARS && text.find('\0') == std::string_view::npos) {
+            char copy[VARO_UUID_TEXT_SIZE];
+            std::memcpy(copy, text.data(), VARO_UUID_TEXT_CHARS);
+            copy[VARO_UUID_TEXT_CHARS] = '\0';
+            return as_ordering(varo_uuid_order(a.text_, copy));
+        }
+        // Not canonical: after every identifier.
+        if (a.text_ == nullptr || varo_uuid_is_valid(a.text_) == 1)
+            return std::strong_ordering::less;
         return a.text() <=> text;
     }
 
@@ -258,13 +296,18 @@ class uuid {
 
     uuid(char *text, origin from, int heap) noexcept : text_(text), origin_(from), heap_(heap) {}
 
-    // A copy of the 25-byte text in a block from the general allocator,
-    // which the C interface hands out only with a new identifier in it.
+    // A copy of the canonical 25-byte text in a block from the general
+    // allocator; only no memory makes it fail.
     static uuid_result<uuid> owned_copy(const char *text) noexcept {
-        char *block = varo_uuid_generate_alloc();
+        char *block = varo_uuid_parse_alloc(text);
         if (block == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        std::memcpy(block, text, VARO_UUID_TEXT_SIZE);
         return {uuid(block, origin::general, 0), uuid_errc::ok};
+    }
+
+    static std::strong_ordering as_ordering(int order) noexcept {
+        return order < 0   ? std::strong_ordering::less
+               : order > 0 ? std::strong_ordering::greater
+                           : std::strong_ordering::equal;
     }
 
     char *text_ = nullptr;

@@ -1,0 +1,94 @@
+/*
+ * A loadable SQLite extension over the shipped library:
+ *
+ *   varo_uuid()          a new random (version 4) identifier text
+ *   varo_uuid_v7()       a new time-ordered (version 7) identifier text
+ *   varo_uuid_rfc(TEXT)  the RFC 9562 form of an identifier text
+ *   varo_uuid_key(TEXT)  its 16 bytes in RFC field order, a BLOB: as an
+ *                        index key, version 7 identifiers sort in the
+ *                        order they were made
+ *
+ * The last two give NULL for NULL or for a text that is not canonical.
+ * Load it with `.load ./varo_uuid_sqlite` in the sqlite3 shell, or
+ * sqlite3_load_extension(); its entry point is sqlite3_varouuidsqlite_init.
+ */
+#include <sqlite3ext.h>
+#include <string.h>
+
+#include "varo_uuid.h"
+
+SQLITE_EXTENSION_INIT1
+
+static void generate(sqlite3_context *ctx, int (*make)(char *)) {
+    char text[VARO_UUID_TEXT_SIZE];
+    if (make(text) != 0) {
+        sqlite3_result_error(ctx, "varo_uuid: no fresh identifier could be made", -1);
+        return;
+    }
+    sqlite3_result_text(ctx, text, VARO_UUID_TEXT_CHARS, SQLITE_TRANSIENT);
+}
+
+static void uuid_v4(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    (void)argc;
+    (void)argv;
+    generate(ctx, varo_uuid_generate_on_buf);
+}
+
+static void uuid_v7(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    (void)argc;
+    (void)argv;
+    generate(ctx, varo_uuid_generate_v7_on_buf);
+}
+
+/* The argument's text, or null for NULL, a BLOB or a number. */
+static const char *text_argument(sqlite3_value *value) {
+    if (sqlite3_value_type(value) != SQLITE_TEXT) return NULL;
+    return (const char *)sqlite3_value_text(value);
+}
+
+static void uuid_rfc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    (void)argc;
+    const char *text = text_argument(argv[0]);
+    char rfc[VARO_UUID_RFC_SIZE];
+    if (text == NULL || varo_uuid_to_rfc(text, rfc) != 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_text(ctx, rfc, VARO_UUID_RFC_SIZE - 1, SQLITE_TRANSIENT);
+}
+
+static void uuid_key(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    /* The raw byte printed at each place of the RFC form: the GUID
+     * record's first three fields are little-endian. */
+    static const unsigned char order[VARO_UUID_RAW_SIZE] = {3, 2, 1,  0,  5,  4,  7,  6,
+                                                            8, 9, 10, 11, 12, 13, 14, 15};
+    (void)argc;
+    const char *text = text_argument(argv[0]);
+    unsigned char raw[VARO_UUID_RAW_SIZE], key[VARO_UUID_RAW_SIZE];
+    if (text == NULL || varo_uuid_to_raw(text, raw) != 0) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) key[i] = raw[order[i]];
+    sqlite3_result_blob(ctx, key, sizeof key, SQLITE_TRANSIENT);
+}
+
+#if defined(__GNUC__)
+__attribute__((visibility("default")))
+#endif
+int sqlite3_varouuidsqlite_init(sqlite3 *db, char **error, const sqlite3_api_routines *api) {
+    (void)error;
+    SQLITE_EXTENSION_INIT2(api);
+    /* The generators are not deterministic; the conversions are, and safe
+     * in views and triggers. */
+    const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    int rc = sqlite3_create_function(db, "varo_uuid", 0, SQLITE_UTF8, NULL, uuid_v4, NULL, NULL);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_create_function(db, "varo_uuid_v7", 0, SQLITE_UTF8, NULL, uuid_v7, NULL, NULL);
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "varo_uuid_rfc", 1, pure, NULL, uuid_rfc, NULL, NULL);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "varo_uuid_key", 1, pure, NULL, uuid_key, NULL, NULL);
+    return rc;
+}

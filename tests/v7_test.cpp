@@ -1,0 +1,258 @@
+// Version 7 generation: the timestamp rules with the clocks driven through
+// the test seam (frozen, stepped back, stepped forward, a millisecond used
+// up), order across threads, across fork() and around signal handlers, and
+// failure of the kernel source.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fault.h"
+#include "v7_clock_testing.h"
+#include "varo_uuid.h"
+#include "varo_uuid.hpp"
+
+namespace {
+
+namespace seam = varo::v7::testing;
+
+struct Id {
+    char c[VARO_UUID_TEXT_SIZE];
+};
+
+Id make() {
+    Id id{};
+    EXPECT_EQ(varo_uuid_generate_v7_on_buf(id.c), 0);
+    return id;
+}
+
+// The whole timestamp of a version 7 text in ticks of 2^-18 ms: 48 bits of
+// milliseconds, the 12 bits after the version, the low 6 bits of r8.
+std::uint64_t ticks(const Id &id) {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    EXPECT_EQ(varo_uuid_to_raw(id.c, raw), 0);
+    EXPECT_EQ(varo_uuid_version(id.c), 7) << id.c;
+    long long ms = -1;
+    EXPECT_EQ(varo_uuid_time(id.c, &ms), 0);
+    const unsigned rand_a = (raw[7] & 0x0Fu) << 8 | raw[6];
+    return static_cast<std::uint64_t>(ms) << 18 | rand_a << 6 | (raw[8] & 0x3Fu);
+}
+
+constexpr std::int64_t kMs = 1000000, kSecond = 1000 * kMs, kDay = 86400 * kSecond;
+constexpr std::int64_t kMono = 5000 * kSecond;   // since boot
+constexpr std::int64_t kWallMs = 1780000000000;  // a millisecond of 2026
+constexpr std::uint64_t kWallTicks = std::uint64_t{kWallMs} << 18;
+
+// Fake clocks for each test, the system's after it.
+class Clock : public ::testing::Test {
+  protected:
+    void SetUp() override { set(0, 0); }
+    void TearDown() override {
+        seam::use_system_clocks();
+        seam::reset();
+    }
+    // Monotonic and wall clock `mono` and `wall` ns after the start, and a
+    // new process: the offset and this thread's last timestamp forgotten.
+    static void start() {
+        seam::reset();
+        set(0, 0);
+    }
+    static void set(std::int64_t mono, std::int64_t wall) {
+        seam::set_clocks(kMono + mono, kWallMs * kMs + wall);
+    }
+};
+
+TEST_F(Clock, FrozenClockCountsOnATickAtATime) {
+    start();
+    std::uint64_t expected = kWallTicks;
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(ticks(make()), expected++) << i;
+}
+
+// The wall clock back by 10 s: the timestamps run on with the monotonic
+// clock; forward by a day: they follow within a second (the next measure).
+TEST_F(Clock, StepsOfTheWallClock) {
+    start();
+    const std::uint64_t first = ticks(make());
+    EXPECT_EQ(first, kWallTicks);
+    set(2 * kSecond, 2 * kSecond - 10 * kSecond);
+    EXPECT_EQ(ticks(make()), kWallTicks + (2000u << 18));
+    set(2500 * kMs, 2500 * kMs + kDay);
+    EXPECT_EQ(ticks(make()), kWallTicks + (2500u << 18)) << "measured before the deadline";
+    set(3500 * kMs, 3500 * kMs + kDay);
+    EXPECT_EQ(ticks(make()), kWallTicks + ((3500ull + 86400000ull) << 18));
+    // First use in a new process measures before the first timestamp.
+    start();
+    set(0, kDay);
+    EXPECT_EQ(ticks(make()), kWallTicks + (86400000ull << 18));
+}
+
+// 2^18 timestamps fill a millisecond of a frozen clock; the next one moves
+// into the next millisecond, and when the clock passes the timestamps they
+// follow the clock again.
+TEST_F(Clock, AUsedUpMillisecondCarriesIntoTheNext) {
+    start();
+    Id id{};
+    for (int i = 0; i < (1 << 18); ++i) ASSERT_EQ(varo_uuid_generate_v7_on_buf(id.c), 0);
+    long long ms = 0;
+    EXPECT_EQ(ticks(id), kWallTicks + (1u << 18) - 1);
+    const Id next = make();
+    EXPECT_EQ(varo_uuid_time(next.c, &ms), 0);
+    EXPECT_EQ(ms, kWallMs + 1);
+    EXPECT_EQ(ticks(next), kWallTicks + (1u << 18));
+    EXPECT_EQ(ticks(make()), kWallTicks + (1u << 18) + 1);
+    set(1500 * 1000, 1500 * 1000);
+    EXPECT_EQ(ticks(make()), kWallTicks + (3u << 17));
+}
+
+// A forked child goes on from the state it inherited, as the parent does:
+// with the clock frozen both make the same timestamps, and only the fresh
+// random bits keep the identifiers apart.
+TEST_F(Clock, ForkedChildGoesOnInOrderAndNeverRepeatsTheParent) {
+    start();
+    const Id before = make();
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    constexpr int kEach = 2000;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(fds[0]);
+        for (int i = 0; i < kEach; ++i) {
+            Id id{};
+            if (varo_uuid_generate_v7_on_buf(id.c) != 0) _exit(2);
+            if (write(fds[1], id.c, sizeof id.c) != sizeof id.c) _exit(3);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    std::vector<Id> parent(kEach), children(kEach);
+    for (Id &id : parent) id = make();
+    for (Id &id : children) ASSERT_EQ(read(fds[0], id.c, sizeof id.c), sizeof id.c);
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::set<std::string> all{before.c};
+    for (int i = 0; i < kEach; ++i) {
+        EXPECT_EQ(ticks(children[i]), ticks(before) + 1 + i);
+        EXPECT_EQ(ticks(parent[i]), ticks(children[i]));
+        all.insert(parent[i].c);
+        all.insert(children[i].c);
+    }
+    EXPECT_EQ(all.size(), 1u + 2 * kEach) << "an identifier repeated across fork()";
+}
+
+// Signal handlers generating in the middle of the thread's generations,
+// with the clock frozen so that only the thread's last timestamp orders
+// them: every timestamp distinct; each handler's identifier after the
+// thread's last finished one and before the one after the next.
+constexpr int kHandled = 500;
+Id g_handled_ids[kHandled];
+int g_handled_after[kHandled];
+volatile sig_atomic_t g_handled = 0, g_finished = -1;
+
+void generate_in_handler(int) {
+    const int i = g_handled;
+    if (i >= kHandled) return;
+    g_handled_after[i] = g_finished;
+    if (varo_uuid_generate_v7_on_buf(g_handled_ids[i].c) == 0) g_handled = i + 1;
+}
+
+TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
+    start();
+    g_handled = 0;
+    g_finished = -1;
+    std::vector<Id> outside(1000000);
+    struct sigaction action {
+    }, old{};
+    action.sa_handler = generate_in_handler;
+    ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
+    const itimerval every_50us{{0, 50}, {0, 50}}, stop{};
+    ASSERT_EQ(setitimer(ITIMER_REAL, &every_50us, nullptr), 0);
+    int n = 0;
+    while (g_handled < kHandled && n < static_cast<int>(outside.size())) {
+        ASSERT_EQ(varo_uuid_generate_v7_on_buf(outside[n].c), 0);
+        g_finished = n++;
+    }
+    setitimer(ITIMER_REAL, &stop, nullptr);
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGALRM, &action, nullptr);
+    sigaction(SIGALRM, &old, nullptr);
+    ASSERT_GT(g_handled, 0);
+    std::set<std::uint64_t> seen;
+    for (int i = 0; i < n; ++i) {
+        seen.insert(ticks(outside[i]));
+        if (i > 0) {
+            ASSERT_LT(varo_uuid_order(outside[i - 1].c, outside[i].c), 0) << i;
+        }
+    }
+    for (int h = 0; h < g_handled; ++h) {
+        const Id &id = g_handled_ids[h];
+        seen.insert(ticks(id));
+        const int after = g_handled_after[h];
+        if (after >= 0) {
+            EXPECT_GT(varo_uuid_order(id.c, outside[after].c), 0) << h;
+        }
+        if (after + 2 < n) {
+            EXPECT_LT(varo_uuid_order(id.c, outside[after + 2].c), 0) << h;
+        }
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(n + g_handled)) << "a timestamp repeated";
+}
+
+// Four threads on the system clock, each holding a mutex only around
+// "generate, then append": the list is strictly increasing, though the
+// generator itself takes no lock.
+TEST(V7, ThreadsAppendingUnderAMutexGetAStrictlyIncreasingList) {
+    constexpr int kThreads = 4, kEach = 50000;
+    std::mutex m;
+    std::vector<Id> list;
+    list.reserve(kThreads * kEach);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kEach; ++i) {
+                const std::lock_guard<std::mutex> hold(m);
+                list.emplace_back();
+                if (varo_uuid_generate_v7_on_buf(list.back().c) != 0) list.pop_back();
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(kThreads * kEach));
+    for (std::size_t i = 1; i < list.size(); ++i) {
+        ASSERT_LT(varo_uuid_order(list[i - 1].c, list[i].c), 0) << i;
+    }
+}
+
+// When the kernel source fails, version 7 generation fails (no identifier
+// from the clock alone); parsing draws nothing and goes on working.
+TEST(V7, KernelSourceFailureFailsGenerationButNotParsing) {
+    using varo::fault::Site;
+    varo::fault::arm(Site::vdso_draw, 0, INT_MAX);
+    varo::fault::arm(Site::entropy, 0, INT_MAX);
+    std::thread([] {
+        char buf[VARO_UUID_TEXT_SIZE];
+        std::memset(buf, 'x', sizeof buf);
+        EXPECT_EQ(varo_uuid_generate_v7_on_buf(buf), -1);
+        EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+        EXPECT_EQ(varo_uuid_generate_v7_alloc(), nullptr);
+        EXPECT_EQ(varo::uuid::generate_v7().error, varo::uuid_errc::generate_failed);
+        EXPECT_EQ(varo::uuid::generate().error, varo::uuid_errc::generate_failed);
+        EXPECT_TRUE(varo::uuid::parse("AAECAwQFBgcICQoLDA0ODw=="));
+        EXPECT_TRUE(varo::uuid::from_rfc("03020100-0504-0706-0809-0a0b0c0d0e0f"));
+    }).join();
+    varo::fault::disarm_all();
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+// Reading identifier texts: the version, the time of version 7, the total
+// order, and a checked copy from the general allocator.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
+#include "identifier.h"
+#include "platform/allocators.h"
+
+namespace {
+
+// The version nibble (high nibble of r7) when the variant (top bits of r8)
+// is 10, else -1: so the nil identifier (variant 0) and the max one
+// (variant 11) have none.
+int version_of(const unsigned char *raw) noexcept {
+    return (raw[8] & 0xC0) == 0x80 ? raw[7] >> 4 : -1;
+}
+
+std::uint64_t byte(const unsigned char *raw, int i) noexcept {
+    return raw[i];
+}
+
+// RFC bytes 0-7, most significant first: the first three fields of the
+// GUID record as numbers.
+std::uint64_t fields_key(const unsigned char *raw) noexcept {
+    return byte(raw, 3) << 56 | byte(raw, 2) << 48 | byte(raw, 1) << 40 | byte(raw, 0) << 32 |
+           byte(raw, 5) << 24 | byte(raw, 4) << 16 | byte(raw, 7) << 8 | byte(raw, 6);
+}
+
+// RFC bytes 8-15, most significant first: r8 to r15 as they lie.
+std::uint64_t tail_key(const unsigned char *raw) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, raw + 8, 8);
+    if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+    return w;
+}
+
+int sign(std::uint64_t a, std::uint64_t b) noexcept {
+    return (a > b) - (a < b);
+}
+
+}  // namespace
+
+extern "C" {
+
+int varo_uuid_version(const char *text) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (text == nullptr || !varo::decode_canonical(text, raw)) return -1;
+    return version_of(raw);
+}
+
+int varo_uuid_time(const char *text, long long *unix_ms) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (text == nullptr || unix_ms == nullptr || !varo::decode_canonical(text, raw) ||
+        version_of(raw) != 7) {
+        return -1;
+    }
+    // unix_ts_ms is RFC bytes 0-5, the top 48 bits of the fields' key.
+    *unix_ms = static_cast<long long>(fields_key(raw) >> 16);
+    return 0;
+}
+
+int varo_uuid_order(const char *a, const char *b) noexcept {
+    if (a == nullptr || b == nullptr) return (a != nullptr) - (b != nullptr);
+    unsigned char ra[VARO_UUID_RAW_SIZE], rb[VARO_UUID_RAW_SIZE];
+    const bool ca = varo::decode_canonical(a, ra);
+    const bool cb = varo::decode_canonical(b, rb);
+    if (ca && cb) {
+        const int first = sign(fields_key(ra), fields_key(rb));
+        return first != 0 ? first : sign(tail_key(ra), tail_key(rb));
+    }
+    if (ca != cb) return ca ? -1 : 1;
+    const int c = std::strcmp(a, b);
+    return (c > 0) - (c < 0);
+}
+
+char *varo_uuid_parse_alloc(const char *text) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (text == nullptr || !varo::decode_canonical(text, raw)) return nullptr;
+    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
+    // A canonical text is exactly 24 characters and a NUL.
+    if (block != nullptr) std::memcpy(block, text, VARO_UUID_TEXT_SIZE);
+    return block;
+}
+
+}  // extern "C"

@@ -1,0 +1,21 @@
+// Test builds only (VARO_UUID_FAULT_INJECTION): drives the clocks behind
+// varo::v7::next_ticks(). The shipped library has none of this.
+#ifndef VARO_UUID_V7_CLOCK_TESTING_H
+#define VARO_UUID_V7_CLOCK_TESTING_H
+
+#include <cstdint>
+
+namespace varo::v7::testing {
+
+// From now on CLOCK_MONOTONIC reads `mono_ns` and CLOCK_REALTIME `real_ns`
+// (nanoseconds), until the next call or use_system_clocks().
+void set_clocks(std::int64_t mono_ns, std::int64_t real_ns) noexcept;
+void use_system_clocks() noexcept;
+
+// Forgets the offset (the next generation measures it again, as the first
+// one of a process does) and this thread's last timestamp.
+void reset() noexcept;
+
+}  // namespace varo::v7::testing
+
+#endif  // VARO_UUID_V7_CLOCK_TESTING_H
