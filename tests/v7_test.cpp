@@ -90,10 +90,15 @@ TEST_F(Clock, StepsOfTheWallClock) {
     EXPECT_EQ(ticks(make()), kWallTicks + (2500u << 18)) << "measured before the deadline";
     set(3500 * kMs, 3500 * kMs + kDay);
     EXPECT_EQ(ticks(make()), kWallTicks + ((3500ull + 86400000ull) << 18));
-    // First use in a new process measures before the first timestamp.
+    // First use in a new process measures before the first timestamp, and
+    // so does a thread that finds the first measure claimed by another
+    // thread that has not stored the offset yet.
     start();
     set(0, kDay);
     EXPECT_EQ(ticks(make()), kWallTicks + (86400000ull << 18));
+    seam::forget_offset();
+    set(kMs, kDay + kMs);
+    EXPECT_EQ(ticks(make()), kWallTicks + (86400001ull << 18)) << "made without an offset";
 }
 
 // 2^18 timestamps fill a millisecond of a frozen clock; the next one moves

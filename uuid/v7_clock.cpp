@@ -82,15 +82,18 @@ void measure() noexcept {
     }
 }
 
-// At first use, and when the deadline has passed. Threads that find no
-// offset measure one each (the greatest stays); after that the one thread
-// whose compare-and-swap moves the deadline on measures, the others go on
-// with the offset they have.
-__attribute__((noinline, cold)) void remeasure(std::int64_t mono, std::int64_t deadline) noexcept {
-    const bool unset = g_shared.offset.load(std::memory_order_relaxed) == kUnset;
-    const bool mine = g_shared.deadline.compare_exchange_strong(deadline, mono + kTicksPerSecond,
+// When the deadline has passed, and while no offset is known: at first use,
+// and in a thread that finds the first measure claimed by another that has
+// not stored it yet. The thread whose compare-and-swap moves the deadline
+// on measures; a thread that finds no offset measures too (the greatest
+// stays). Returns the offset to use.
+__attribute__((noinline, cold)) std::int64_t remeasure(std::int64_t mono,
+                                                       std::int64_t deadline) noexcept {
+    const bool mine = mono >= deadline &&
+                      g_shared.deadline.compare_exchange_strong(deadline, mono + kTicksPerSecond,
                                                                 std::memory_order_relaxed);
-    if (unset || mine) measure();
+    if (mine || g_shared.offset.load(std::memory_order_relaxed) == kUnset) measure();
+    return g_shared.offset.load(std::memory_order_relaxed);
 }
 
 // Replaces *word by `desired` when it still holds `expected`; else loads
@@ -117,9 +120,10 @@ inline bool replace_if_unchanged(std::uint64_t *word, std::uint64_t &expected,
 std::uint64_t next_ticks() noexcept {
     const std::int64_t mono = clock_ticks(CLOCK_MONOTONIC);
     const std::int64_t deadline = g_shared.deadline.load(std::memory_order_relaxed);
-    if (mono >= deadline) [[unlikely]]
-        remeasure(mono, deadline);
-    const std::int64_t wall = mono + g_shared.offset.load(std::memory_order_relaxed);
+    std::int64_t offset = g_shared.offset.load(std::memory_order_relaxed);
+    if (mono >= deadline || offset == kUnset) [[unlikely]]
+        offset = remeasure(mono, deadline);
+    const std::int64_t wall = mono + offset;
     const std::uint64_t now = wall < 0 ? 0 : static_cast<std::uint64_t>(wall);
     // A signal handler that generates between the load and the replacement
     // makes the replacement fail; the loop then goes on from the handler's
@@ -144,6 +148,8 @@ void set_clocks(std::int64_t mono_ns, std::int64_t real_ns) noexcept {
 void use_system_clocks() noexcept {
     g_fake.store(false);
 }
+
+void forget_offset() noexcept { g_shared.offset.store(kUnset); }
 
 void reset() noexcept {
     g_shared.offset.store(kUnset);

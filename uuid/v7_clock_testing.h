@@ -16,6 +16,10 @@ void use_system_clocks() noexcept;
 // one of a process does) and this thread's last timestamp.
 void reset() noexcept;
 
+// Forgets the offset but not the deadline of the next measure, as a thread
+// sees it while another makes the first measure.
+void forget_offset() noexcept;
+
 }  // namespace varo::v7::testing
 
 #endif  // VARO_UUID_V7_CLOCK_TESTING_H
