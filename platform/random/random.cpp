@@ -9,23 +9,26 @@
 namespace varo::platform {
 namespace {
 
-bool by_syscall(std::uint8_t *out) noexcept {
+// Out of line, so that the usual path keeps a short prologue.
+[[gnu::cold, gnu::noinline]] bool by_syscall(std::uint8_t *out) noexcept {
     if (!syscall_random(out, kRandomDraw)) return false;
     seam::served(RandomSource::syscall);
     return true;
 }
 
-// Set while this thread is in the middle of a draw. A signal handler that
-// generates then would find the thread's state half-updated, or a set-up
-// that its own thread is making: it reads the kernel directly instead.
+// Set while this thread is in the middle of a draw other than the vDSO's
+// usual one. A signal handler that generates then would find the thread's
+// pool half-updated, or a set-up or a lease that its own thread is making:
+// it reads the kernel directly instead.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
 
-bool draw(std::uint8_t *out) noexcept {
-    // The vDSO, where the kernel offers it; a draw it cannot serve goes to
-    // the system call, never to the pool, whose bytes a VM snapshot could
-    // repeat.
-    if (!fault::should_fail(fault::Site::vdso)) {
-        switch (vdso_random16(out)) {
+// Every draw but a vDSO draw with the state this thread already holds; out
+// of line, so that the usual path keeps a short prologue.
+[[gnu::noinline]] bool draw_guarded(std::uint8_t *out, bool vdso) noexcept {
+    // A draw the vDSO cannot serve goes to the system call, never to the
+    // pool, whose bytes a VM snapshot could repeat.
+    if (vdso) {
+        switch (vdso_first_random16(out)) {
             case Draw::done:
                 seam::served(RandomSource::vdso);
                 return true;
@@ -45,10 +48,25 @@ bool draw(std::uint8_t *out) noexcept {
 }  // namespace
 
 bool random16(std::uint8_t *out) noexcept {
+    // The usual path: the vDSO with this thread's state. It needs no guard
+    // of ours: the vDSO marks the state in use while it draws, and a signal
+    // handler's draw that finds it so makes the system call itself.
+    const bool vdso = !fault::should_fail(fault::Site::vdso);
+    if (vdso) {
+        switch (vdso_random16(out)) {
+            case Draw::done:
+                seam::served(RandomSource::vdso);
+                return true;
+            case Draw::to_kernel:
+                return by_syscall(out);
+            case Draw::absent:
+                break;  // no state yet
+        }
+    }
     if (t_busy) return by_syscall(out);
     t_busy = true;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    const bool ok = draw(out);
+    const bool ok = draw_guarded(out, vdso);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_busy = false;
     return ok;

@@ -21,12 +21,19 @@ enum class Draw : unsigned char {
 // as it found it.
 bool syscall_random(void *out, std::size_t n) noexcept;
 
-// The two sources below are called only from random16(), never while their
-// thread is in the middle of another draw: a signal handler that generates
-// then goes to the system call.
-
-// 16 bytes from the vDSO's getrandom with this thread's state.
+// 16 bytes from the vDSO's getrandom with the state this thread holds;
+// absent when it holds none (yet, or any longer: in a child after fork).
+// Callable at any time, in a signal handler too.
 Draw vdso_random16(std::uint8_t *out) noexcept;
+
+// The two below are called only from random16(), never while their thread
+// is in the middle of another of their calls: a signal handler that
+// generates then goes to the system call.
+
+// The vDSO's getrandom after taking a state for this thread; absent where
+// the kernel offers no vDSO getrandom. Out of line: the set-up and the
+// lease stay off the usual path.
+Draw vdso_first_random16(std::uint8_t *out) noexcept;
 
 // 16 bytes from this thread's pool, refilled from the kernel; absent where
 // the kernel cannot wipe the pool on fork.

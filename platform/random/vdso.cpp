@@ -79,13 +79,16 @@ struct Vdso {
 Vdso g_vdso;  // written once, by the set-up, before g_setup says ready
 Once g_setup;
 
-// This thread's state, its slot and its lease; no state while t_lease is 0
-// or the table no longer holds it (in a child after fork).
-__attribute__((tls_model("initial-exec"))) thread_local void *t_state = nullptr;
-__attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_slot = 0;
-__attribute__((tls_model("initial-exec"))) thread_local std::uint64_t t_lease = 0;
-// Set once this thread could not get a state: it then draws by system call.
-__attribute__((tls_model("initial-exec"))) thread_local bool t_stateless = false;
+// This thread's state, its slot and its lease; no state while the lease is
+// 0 or the table no longer holds it (in a child after fork). One record, so
+// that the hot path finds it from one thread-pointer offset.
+struct Mine {
+    void *state;
+    std::uint64_t lease;
+    std::uint32_t slot;
+    bool stateless;  // could not get a state: draws go to the system call
+};
+__attribute__((tls_model("initial-exec"))) thread_local Mine t_mine{};
 
 bool setup() noexcept {
     const auto fn = reinterpret_cast<GetrandomFn>(
@@ -130,35 +133,35 @@ Draw draw_with(void *state, std::uint8_t *out) noexcept {
     return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::to_kernel;
 }
 
-// The first draw of a thread, or of the thread that forked in its child:
-// it takes a state. Out of line, so that the hot path stays short.
-[[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
+}  // namespace
+
+Draw vdso_random16(std::uint8_t *out) noexcept {
+    const Mine &mine = t_mine;
+    if (mine.lease != 0 && g_states.held(mine.slot, mine.lease)) [[likely]] {
+        return draw_with(mine.state, out);
+    }
+    return Draw::absent;
+}
+
+Draw vdso_first_random16(std::uint8_t *out) noexcept {
     switch (g_setup.run(setup)) {
         case Once::failed: return Draw::absent;
         case Once::not_yet: return Draw::to_kernel;  // another thread is looking
         case Once::ready: break;
     }
-    if (t_stateless) return Draw::to_kernel;
+    if (t_mine.stateless) return Draw::to_kernel;
     const int saved_errno = errno;  // a signal handler's caller keeps its errno
     const std::uint64_t lease = leases::make();
     const std::uint32_t slot = take_state(lease);
     errno = saved_errno;
     if (slot == g_states.kNone) {
-        t_stateless = true;
+        t_mine.stateless = true;
         return Draw::to_kernel;
     }
-    t_state = g_states.address(slot);
-    t_slot = slot;
-    t_lease = lease;
-    return draw_with(t_state, out);
-}
-
-}  // namespace
-
-Draw vdso_random16(std::uint8_t *out) noexcept {
-    const std::uint64_t lease = t_lease;
-    if (lease != 0 && g_states.held(t_slot, lease)) [[likely]] return draw_with(t_state, out);
-    return first_draw(out);
+    t_mine.state = g_states.address(slot);
+    t_mine.slot = slot;
+    t_mine.lease = lease;
+    return draw_with(t_mine.state, out);
 }
 
 #if defined(VARO_UUID_FAULT_INJECTION)
@@ -166,7 +169,7 @@ Draw vdso_random16(std::uint8_t *out) noexcept {
 
 bool vdso_getrandom_found() noexcept { return g_setup.run(setup) == Once::ready; }
 const void *vdso_state_of_this_thread() noexcept {
-    return t_lease != 0 && g_states.held(t_slot, t_lease) ? t_state : nullptr;
+    return t_mine.lease != 0 && g_states.held(t_mine.slot, t_mine.lease) ? t_mine.state : nullptr;
 }
 std::size_t vdso_state_size() noexcept {
     return vdso_getrandom_found() ? g_vdso.state_size : 0;
