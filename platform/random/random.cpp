@@ -22,22 +22,29 @@ namespace {
 // it reads the kernel directly instead.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_busy = false;
 
+// What a vDSO draw came to: true, with *ok its result, when it settled the
+// draw. A draw the vDSO cannot serve goes to the system call, never to the
+// pool, whose bytes a VM snapshot could repeat.
+bool settled_by_vdso(Draw draw, std::uint8_t *out, bool *ok) noexcept {
+    switch (draw) {
+        case Draw::done:
+            seam::served(RandomSource::vdso);
+            *ok = true;
+            return true;
+        case Draw::to_kernel:
+            *ok = by_syscall(out);
+            return true;
+        case Draw::absent:
+            break;
+    }
+    return false;
+}
+
 // Every draw but a vDSO draw with the state this thread already holds; out
 // of line, so that the usual path keeps a short prologue.
 [[gnu::noinline]] bool draw_guarded(std::uint8_t *out, bool vdso) noexcept {
-    // A draw the vDSO cannot serve goes to the system call, never to the
-    // pool, whose bytes a VM snapshot could repeat.
-    if (vdso) {
-        switch (vdso_first_random16(out)) {
-            case Draw::done:
-                seam::served(RandomSource::vdso);
-                return true;
-            case Draw::to_kernel:
-                return by_syscall(out);
-            case Draw::absent:
-                break;
-        }
-    }
+    bool ok = false;
+    if (vdso && settled_by_vdso(vdso_first_random16(out), out, &ok)) return ok;
     if (!fault::should_fail(fault::Site::pool) && pool_random16(out) == Draw::done) {
         seam::served(RandomSource::pool);
         return true;
@@ -52,21 +59,12 @@ bool random16(std::uint8_t *out) noexcept {
     // of ours: the vDSO marks the state in use while it draws, and a signal
     // handler's draw that finds it so makes the system call itself.
     const bool vdso = !fault::should_fail(fault::Site::vdso);
-    if (vdso) {
-        switch (vdso_random16(out)) {
-            case Draw::done:
-                seam::served(RandomSource::vdso);
-                return true;
-            case Draw::to_kernel:
-                return by_syscall(out);
-            case Draw::absent:
-                break;  // no state yet
-        }
-    }
+    bool ok = false;
+    if (vdso && settled_by_vdso(vdso_random16(out), out, &ok)) return ok;
     if (t_busy) return by_syscall(out);
     t_busy = true;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    const bool ok = draw_guarded(out, vdso);
+    ok = draw_guarded(out, vdso);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     t_busy = false;
     return ok;
