@@ -62,6 +62,16 @@ class SlotStack {
                                                                                           : kNone;
     }
 
+    // Reserves the next chunk's number, whatever else is on its way; kNone
+    // when every chunk is in use.
+    std::uint32_t reserve_chunk() noexcept {
+        std::uint32_t n = chunks_.load(std::memory_order_relaxed);
+        while (n < kChunks) {
+            if (chunks_.compare_exchange_weak(n, n + 1, std::memory_order_relaxed)) return n;
+        }
+        return kNone;
+    }
+
     // Publishes reserved chunk `chunk`: `count` slots (1 to kPerChunk),
     // `stride` bytes apart from `base`. Its first slot stays the caller's;
     // the others go onto the stack.
@@ -91,6 +101,11 @@ class SlotStack {
     std::uint32_t chunks() const noexcept {
         const std::uint32_t n = chunks_.load(std::memory_order_relaxed);
         return n < kChunks ? n : kChunks;
+    }
+
+    // True while a reserved chunk is not yet published.
+    bool adding() const noexcept {
+        return published_.load(std::memory_order_acquire) != chunks_.load(std::memory_order_relaxed);
     }
 
     // Slots in chunk `chunk` (from chunk * kPerChunk on); 0 while another

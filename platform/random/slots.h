@@ -87,9 +87,21 @@ class Slots {
     // the call that ends in a new chunk has checked every slot.
     std::uint32_t take(std::uint64_t lease, std::uint32_t *chunk) noexcept {
         const std::uint32_t seen = stack_.chunks();
-        const std::uint32_t index = search(lease);
+        if constexpr (kPerChunk == 1) {
+            // A chunk of one slot is its caller's alone: each caller that
+            // found every slot alive may add one.
+            const std::uint32_t index = search(lease, seen);
+            if (index == kNone) *chunk = stack_.reserve_chunk();
+            return index;
+        }
+        // The slots of a larger chunk serve other callers too, so one is
+        // added at a time. While another caller adds one, this one makes a
+        // sweep step, not a round: the chunk's slots are about to come onto
+        // the stack.
+        const bool adding = stack_.adding();
+        const std::uint32_t index = search(lease, adding ? kSwept : seen * kPerChunk);
         if (index != kNone) return index;
-        *chunk = seen >= kChunks ? kNone : stack_.reserve_chunk(seen);
+        *chunk = seen >= kChunks ? kNone : adding ? kBusy : stack_.reserve_chunk(seen);
         if (*chunk == kNone && seen < kChunks) *chunk = kBusy;
         return kNone;
     }
@@ -182,14 +194,13 @@ class Slots {
     }
 
     // A free slot or one whose holder has gone, from the stack, the ring or
-    // the sweep; kNone when the sweep has gone round the table while this
-    // call looked (its steps are shared with other callers, and a free slot
-    // found by another was as good as one found here).
-    std::uint32_t search(std::uint64_t lease) noexcept {
+    // the sweep; kNone when the sweep has passed `places` places of the
+    // table while this call looked. Its steps are shared with other
+    // callers: a free slot found by another was as good as one found here.
+    std::uint32_t search(std::uint64_t lease, std::uint32_t places) noexcept {
         std::uint32_t index = from_stack(lease);
         if (index == kNone) index = from_recent(lease);
-        const std::uint32_t total = stack_.chunks() * kPerChunk;
-        for (std::uint32_t swept = 0; index == kNone && swept < total; swept += kSwept) {
+        for (std::uint32_t swept = 0; index == kNone && swept < places; swept += kSwept) {
             index = sweep(lease);
             if (index == kNone) index = from_stack(lease);
         }
