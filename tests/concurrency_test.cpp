@@ -347,11 +347,13 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
         for (int t = 0; t < row.live; ++t) {
             pool.emplace_back([&] {
                 // Past the pool's first draws, which take no page, and past
-                // draws that find another thread adding a page.
+                // draws that find another thread adding a page (which may
+                // wait for a core, on a busy machine).
                 generate(kEach);
-                for (int i = 0; i < 100 && GetParam() != RandomSource::syscall &&
-                                slot_of_this_thread() == nullptr;
-                     ++i) {
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (GetParam() != RandomSource::syscall && slot_of_this_thread() == nullptr &&
+                       std::chrono::steady_clock::now() < deadline) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
                     generate(1);
                 }
                 const void *mine = slot_of_this_thread();
