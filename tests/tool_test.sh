@@ -81,6 +81,11 @@ check "--hex - and --from-hex - of 1000" \
     '[ "$("$tool" --hex - <"$out" | "$tool" --from-hex - | cmp - "$out" && echo same)" = same ]'
 check "--check - of 1000" '"$tool" --check - <"$out" >"$err" && [ ! -s "$err" ]'
 check "a last line without newline" '[ "$(printf AAECAwQFBgcICQoLDA0ODw== | "$tool" --rfc -)" = $rfc ]'
+# Each result goes out before the tool waits for more input: the first
+# answer is there while the input stays open, well before the tool is
+# stopped.
+check "a result before the next line comes" \
+    '(echo AAECAwQFBgcICQoLDA0ODw==; sleep 3) | timeout 2 "$tool" --rfc - | cat >"$out"; [ "$(cat "$out")" = $rfc ]'
 check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
 for opt in --check --hex --from-hex --rfc --from-rfc --info; do
     case $opt in

@@ -7,10 +7,12 @@
 #include <dlfcn.h>
 #include <errno.h>
 #include <getopt.h>
+#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "varo_uuid.h"
 
@@ -50,8 +52,9 @@ static const char usage_text[] =
     "Options go in any order; -n and -7 only with each other.\n"
     "\n"
     "With '-' in place of the value, the values are read from standard input,\n"
-    "one a line, and the results written one a line; the first bad line stops\n"
-    "the run with exit status 1 and its line number on standard error.\n"
+    "one a line, and the results written one a line, each before the tool waits\n"
+    "for more input; the first bad line stops the run with exit status 1 and\n"
+    "its line number on standard error.\n"
     "\n"
     "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, the last of\n"
     "them A, Q, g or w, then \"==\".\n";
@@ -191,42 +194,95 @@ static int convert_one(convert_fn convert, const char *value) {
 }
 
 /*
- * Reads one line of standard input into `line` (`size` bytes), without its
- * newline. Returns 0 at the end of the input, else 1, with *bad pointing at
- * what is wrong with the line, or null. A line stops being read at its
- * first fault: the run stops there anyway.
+ * Standard input, read in blocks with read(2) rather than through stdio, so
+ * that the tool knows when it has used up what has arrived. Only then, just
+ * before read() may wait for more, do the results so far go out: a program
+ * that writes a line and waits for its answer gets it, and a stream that
+ * arrives faster than it is converted is still written in large blocks.
  */
-static int read_line(char *line, size_t size, const char **bad) {
-    int c = getc(stdin);
-    if (c == EOF) return 0;
-    size_t n = 0;
-    *bad = NULL;
-    for (; c != EOF && c != '\n'; c = getc(stdin)) {
-        if (c == '\0') {
-            *bad = "NUL byte in line";
-            break;
-        }
-        if (n + 1 == size) {
-            *bad = "line too long";
-            break;
-        }
-        line[n++] = (char)c;
+struct input {
+    char data[1 << 16];
+    size_t start, end; /* the bytes not yet taken */
+    int at_end;        /* read() found the end of the input */
+    int read_error;    /* errno of a failed read(), or 0 */
+    int write_failed;  /* the results could not be written out */
+};
+
+/* Keeps the bytes not yet taken, writes the results out and reads more
+ * behind those bytes. Returns 0 once nothing more can come. */
+static int refill(struct input *in) {
+    memmove(in->data, in->data + in->start, in->end - in->start);
+    in->end -= in->start;
+    in->start = 0;
+    if (fflush(stdout) != 0) {
+        in->write_failed = 1;
+        return 0;
     }
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, in->data + in->end, sizeof in->data - in->end);
+        if (got > 0) {
+            in->end += (size_t)got;
+            return 1;
+        }
+        if (got == 0) {
+            in->at_end = 1;
+            return 0;
+        }
+        if (errno == EINTR) continue;
+        /* A non-blocking input that has nothing yet: wait for it. */
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            struct pollfd fd = {STDIN_FILENO, POLLIN, 0};
+            if (poll(&fd, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        in->read_error = errno;
+        return 0;
+    }
+}
+
+/*
+ * Takes one line of the input into `line` (`size` bytes), without its
+ * newline. Returns 0 when no line is left (or reading or writing failed),
+ * else 1, with *bad pointing at what is wrong with the line, or null. A
+ * line is taken only up to its first fault: the run stops there anyway.
+ */
+static int read_line(struct input *in, char *line, size_t size, const char **bad) {
+    const char *begin = in->data + in->start;
+    const char *newline = memchr(begin, '\n', in->end - in->start);
+    /* A line longer than `size` - 1 is bad before its end has come. */
+    while (newline == NULL && in->end - in->start < size && !in->at_end) {
+        const size_t seen = in->end - in->start;
+        if (!refill(in)) break;
+        begin = in->data + in->start;
+        newline = memchr(begin + seen, '\n', in->end - in->start - seen);
+    }
+    if (in->read_error != 0 || in->write_failed || in->start == in->end) return 0;
+    const size_t length = newline != NULL ? (size_t)(newline - begin) : in->end - in->start;
+    size_t n = length < size - 1 ? length : size - 1;
+    const char *nul = memchr(begin, '\0', n);
+    *bad = NULL;
+    if (nul != NULL) {
+        n = (size_t)(nul - begin);
+        *bad = "NUL byte in line";
+    } else if (length > size - 1) {
+        *bad = "line too long";
+    }
+    memcpy(line, begin, n);
     line[n] = '\0';
+    in->start += length + (newline != NULL);
     return 1;
 }
 
 /*
- * Converts standard input line by line, holding one line at a time. The
- * longest value accepted anywhere has 45 characters, so a longer line is
- * bad before the rest of it is read.
+ * Converts standard input line by line. The longest value accepted anywhere
+ * has 45 characters, so a longer line is bad before the rest of it is read.
  */
 static int convert_lines(convert_fn convert) {
+    static struct input in;
     char line[64];
     char out[96];
     unsigned long long number = 0;
     const char *why = NULL;
-    while (read_line(line, sizeof line, &why)) {
+    while (read_line(&in, line, sizeof line, &why)) {
         ++number;
         if (why == NULL && convert(line, out, &why)) {
             put_result(out);
@@ -236,8 +292,8 @@ static int convert_lines(convert_fn convert) {
         finish_output();
         return EXIT_BAD_INPUT;
     }
-    if (ferror(stdin)) {
-        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(errno));
+    if (in.read_error != 0) {
+        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(in.read_error));
         finish_output();
         return EXIT_FAILURE;
     }
