@@ -102,6 +102,33 @@ for opt in --check --hex --from-hex --rfc --from-rfc --info; do
             '[ $status -eq 1 ] && [ "$(wc -l <"$out")" -eq $lines ] && grep -q "line 3" "$err"'
     done
 done
+# Bad input is quoted with every byte that a terminal would not show as
+# itself escaped, from the command line and from standard input alike, and
+# a carriage return at its end is named. Column 1 is the value as printf
+# writes it, column 2 the quoted form that the message must hold.
+# stderr holds only printable characters and newlines, and 'QUOTED' ($1).
+quotes() { [ -z "$(tr -d '\n\040-\176' <"$err")" ] && grep -qF "'$1'" "$err"; }
+while IFS='|' read -r raw quoted; do
+    # shellcheck disable=SC2059
+    value=$(printf "$raw")
+    "$tool" --check "$value" >"$out" 2>"$err"
+    check "--check of '$raw' quotes it as '$quoted'" 'quotes "$quoted"'
+    printf '%s\n' "$value" | "$tool" --rfc - >"$out" 2>"$err"
+    check "--rfc - of '$raw' quotes it as '$quoted'" 'quotes "$quoted" && grep -q "line 1: " "$err"'
+    case $raw in
+        *'\r') check "'$raw' ends in a carriage return" 'grep -q "ends in a carriage return" "$err"' ;;
+        *) check "'$raw' is not said to end in a carriage return" '! grep -q "carriage return" "$err"' ;;
+    esac
+done <<'EOF_QUOTED'
+AAECAwQFBgcICQoLDA0ODw==\r|AAECAwQFBgcICQoLDA0ODw==\r
+AAECAwQF\rBgcICQoLDA0ODw==|AAECAwQF\rBgcICQoLDA0ODw==
+\033[2J\033[31mAAECAwQFBgcICQoLDA0ODw==|\x1b[2J\x1b[31mAAECAwQFBgcICQoLDA0ODw==
+a\tb\001\037\177|a\tb\x01\x1f\x7f
+\303\251\377|\xc3\xa9\xff
+it's a \\|it\'s a \\
+EOF_QUOTED
+"$tool" "$(printf -- '--\033[31m')" >"$out" 2>"$err"
+check "an unknown option is quoted" 'quotes "--\\x1b[31m"'
 check "a NUL in a line" '! printf "AAECAwQFBgcICQoLDA0ODw==\\0\\n" | "$tool" --rfc - >"$out" 2>"$err" && grep -q "line 1" "$err"'
 
 # Each refused command with its exact status: 2 for bad usage (an unknown

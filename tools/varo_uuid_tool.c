@@ -59,9 +59,52 @@ static const char usage_text[] =
     "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, the last of\n"
     "them A, Q, g or w, then \"==\".\n";
 
+/*
+ * Writes `value` to stderr between single quotes, every byte that a
+ * terminal would not show as itself escaped: \t \n \r, \xHH for any other
+ * control or non-ASCII byte, and \' and \\ for the quote and the escape.
+ * Bad input thus never moves the cursor or reaches the terminal as a
+ * control sequence, and every byte of it can be seen.
+ */
+static void put_quoted(const char *value) {
+    putc('\'', stderr);
+    for (const unsigned char *p = (const unsigned char *)value; *p != '\0'; ++p) {
+        const unsigned char c = *p;
+        if (c == '\'' || c == '\\') {
+            fprintf(stderr, "\\%c", c);
+        } else if (c == '\t' || c == '\n' || c == '\r') {
+            fprintf(stderr, "\\%c", c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
+        } else if (c < 0x20 || c >= 0x7f) {
+            fprintf(stderr, "\\x%02x", c);
+        } else {
+            putc(c, stderr);
+        }
+    }
+    putc('\'', stderr);
+}
+
+/*
+ * "varo-uuid: [line N: ]WHY: 'VALUE'": a bad value, quoted. A value whose
+ * only fault may be the carriage return of a CRLF line end says so, as the
+ * escaped \r is easy to miss.
+ */
+static void value_error(unsigned long long line, const char *why, const char *value) {
+    fputs("varo-uuid: ", stderr);
+    if (line != 0) fprintf(stderr, "line %llu: ", line);
+    fprintf(stderr, "%s: ", why);
+    put_quoted(value);
+    const size_t n = strlen(value);
+    if (n > 0 && value[n - 1] == '\r') {
+        fprintf(stderr, " (the %s ends in a carriage return)", line != 0 ? "line" : "value");
+    }
+    putc('\n', stderr);
+}
+
 static int usage_error(const char *what, const char *arg) {
     if (arg != NULL) {
-        fprintf(stderr, "varo-uuid: %s: '%s'\n", what, arg);
+        fprintf(stderr, "varo-uuid: %s: ", what);
+        put_quoted(arg);
+        putc('\n', stderr);
     } else {
         fprintf(stderr, "varo-uuid: %s\n", what);
     }
@@ -186,7 +229,7 @@ static int convert_one(convert_fn convert, const char *value) {
     char out[96];
     const char *why = "";
     if (!convert(value, out, &why)) {
-        fprintf(stderr, "varo-uuid: %s: '%s'\n", why, value);
+        value_error(0, why, value);
         return EXIT_BAD_INPUT;
     }
     put_result(out);
@@ -288,7 +331,7 @@ static int convert_lines(convert_fn convert) {
             put_result(out);
             continue;
         }
-        fprintf(stderr, "varo-uuid: line %llu: %s: '%s'\n", number, why, line);
+        value_error(number, why, line);
         finish_output();
         return EXIT_BAD_INPUT;
     }
