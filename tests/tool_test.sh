@@ -4,7 +4,7 @@
 # and the documented status (2 bad usage, 1 a bad value).
 tool=$1
 fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
+check() { if ! eval "$2"; then printf 'FAIL: %s\n' "$1"; fail=1; fi; }
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 
@@ -53,12 +53,21 @@ check "-7" '[ "$("$tool" -7 | "$tool" --info - | cut -d" " -f2)" = 7 ]'
 check "-7 -n 1000 in increasing RFC order" \
     '"$tool" -7 -n 1000 | "$tool" --rfc - >"$out" && [ "$(wc -l <"$out")" = 1000 ] && LC_ALL=C sort -c -u "$out"'
 check "known --info of version 7" \
-    '[ "$("$tool" --info AAAAAAAAAHCAAAAAAAAAAA==)" = "00000000-0000-7000-8000-000000000000 7 1970-01-01T00:00:00.000Z" ]'
+    '[ "$("$tool" --info AAAAAAAAAHCAAAAAAAAAAA==)" = "00000000-0000-7000-8000-000000000000 7 1970-01-01T00:00:00.000Z 00000000000000708000000000000000" ]'
 check "known --info of version 7 at the last millisecond" \
-    '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z" ]'
-check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4"'
-check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 -" ]'
-check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z$" | grep -qx 1000'
+    '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z ffffffffffff00708000000000000000" ]'
+check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4 [0-9a-f]{32}"'
+check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 - 00000000000000000000000000000000" ]'
+check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z [0-9a-f]{32}$" | grep -qx 1000'
+# 32 hex digits read two ways: --from-hex as the raw bytes in order,
+# --from-rfc as the RFC form without its dashes; --info shows both, the raw
+# bytes last.
+check "--from-hex and --from-rfc of the same digits" \
+    '[ "$("$tool" --from-hex 000102030405060708090a0b0c0d0e0f) $("$tool" --from-rfc 000102030405060708090a0b0c0d0e0f)" = "AAECAwQFBgcICQoLDA0ODw== AwIBAAUEBwYICQoLDA0ODw==" ]'
+check "--info of 1000: the RFC form back through --from-rfc, the last field through --from-hex" \
+    '"$tool" -n 1000 >"$out" && "$tool" --info - <"$out" >"$err" &&
+     awk "{ gsub(\"-\", \"\", \$1); print \$1 }" "$err" | "$tool" --from-rfc - | cmp -s - "$out" &&
+     awk "{ print \$NF }" "$err" | "$tool" --from-hex - | cmp -s - "$out"'
 # Usage errors exit with 2, bad data with 1.
 for args in "-7 x" "-7 -n" "-7 -n 0" "-7 --rfc AAECAwQFBgcICQoLDA0ODw==" "-7 -7" "--info" "--info a b"; do
     # shellcheck disable=SC2086

@@ -36,16 +36,23 @@ static const char usage_text[] =
     "  -7               make time-ordered (version 7) identifiers: each one\n"
     "                   greater than the one before in its RFC form\n"
     "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
-    "                   variant is not RFC 9562's) and, for version 7, its time\n"
-    "                   in UTC, e.g. 2026-12-08T10:15:30.123Z\n"
-    "  --check TEXT     print nothing; exit 0 when TEXT is a canonical identifier\n"
-    "                   text, else 1\n"
-    "  --hex TEXT       print the 16 raw bytes of TEXT as 32 lower-case hex digits\n"
-    "  --from-hex HEX   print the identifier text of 32 hex digits\n"
+    "                   variant is not RFC 9562's), for version 7 its time in\n"
+    "                   UTC (e.g. 2026-12-08T10:15:30.123Z), and last the raw\n"
+    "                   bytes as --hex prints them\n"
+    "  --check TEXT     print nothing on standard output; exit 0 when TEXT is a\n"
+    "                   canonical identifier text, else 1 with the reason on\n"
+    "                   standard error\n"
+    "  --hex TEXT       print the 16 raw bytes of TEXT, in order, as 32 lower-case\n"
+    "                   hex digits\n"
+    "  --from-hex HEX   print the identifier text of 32 hex digits read as the raw\n"
+    "                   bytes in order: 000102030405060708090a0b0c0d0e0f gives\n"
+    "                   AAECAwQFBgcICQoLDA0ODw==\n"
     "  --rfc TEXT       print the RFC form of TEXT: 8-4-4-4-12 lower-case hex\n"
     "  --from-rfc RFC   print the identifier text of an RFC form (36 characters,\n"
-    "                   the same in {braces} or after urn:uuid:, or 32 hex digits;\n"
-    "                   either case)\n"
+    "                   the same in {braces} or after urn:uuid:, either case);\n"
+    "                   32 hex digits alone are the RFC form without its dashes:\n"
+    "                   030201000504070608090a0b0c0d0e0f gives\n"
+    "                   AAECAwQFBgcICQoLDA0ODw==\n"
     "  -h, --help       print this help\n"
     "  -V, --version    print the versions of varo-uuid and of the library\n"
     "\n"
@@ -57,7 +64,11 @@ static const char usage_text[] =
     "its line number on standard error.\n"
     "\n"
     "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, the last of\n"
-    "them A, Q, g or w, then \"==\".\n";
+    "them A, Q, g or w, then \"==\". The RFC form shows the raw bytes with\n"
+    "its first three fields little-endian: raw 000102030405060708090a0b0c0d0e0f\n"
+    "is 03020100-0504-0706-0809-0a0b0c0d0e0f, as Windows and .NET print a GUID.\n"
+    "So the same 32 hex digits give two different identifiers through\n"
+    "--from-hex and --from-rfc; --info prints both forms.\n";
 
 /*
  * Writes `value` to stderr between single quotes, every byte that a
@@ -144,7 +155,7 @@ static int generate(unsigned long long count, int (*make)(char *)) {
 }
 
 /* ---- Conversions ----------------------------------------------------------
- * Each writes the result of one value into `out` (at least 96 bytes) and
+ * Each writes the result of one value into `out` (at least 128 bytes) and
  * returns 1, or returns 0 and points *why at what is wrong with the value. */
 
 static int check(const char *text, char *out, const char **why) {
@@ -196,26 +207,31 @@ static int rfc_to_text(const char *rfc, char *out, const char **why) {
     return varo_uuid_from_rfc(rfc, out) == 0;
 }
 
-/* "RFC VERSION [TIME]": the time, for version 7, in UTC with milliseconds. */
+/*
+ * "RFC VERSION [TIME] HEX": the version, or - for another variant; for
+ * version 7 the time in UTC with milliseconds; last the raw bytes as --hex
+ * prints them, so that both readings of 32 hex digits are in view.
+ */
 static int text_info(const char *text, char *out, const char **why) {
     *why = "not a canonical identifier text";
     if (varo_uuid_to_rfc(text, out) != 0) return 0;
     const int version = varo_uuid_version(text);
     char *end = out + strlen(out);
     if (version < 0) {
-        strcpy(end, " -");
-        return 1;
+        end += sprintf(end, " -");
+    } else {
+        end += sprintf(end, " %d", version);
     }
-    end += sprintf(end, " %d", version);
     long long ms = 0;
-    if (varo_uuid_time(text, &ms) == 0) {
+    if (version >= 0 && varo_uuid_time(text, &ms) == 0) {
         const time_t seconds = (time_t)(ms / 1000);
         struct tm utc;
         if (gmtime_r(&seconds, &utc) == NULL) return 0;
         end += strftime(end, 40, " %Y-%m-%dT%H:%M:%S", &utc);
-        sprintf(end, ".%03dZ", (int)(ms % 1000));
+        end += sprintf(end, ".%03dZ", (int)(ms % 1000));
     }
-    return 1;
+    *end++ = ' ';
+    return text_to_hex(text, end, why);
 }
 
 typedef int (*convert_fn)(const char *value, char *out, const char **why);
@@ -226,7 +242,7 @@ static void put_result(const char *out) {
 }
 
 static int convert_one(convert_fn convert, const char *value) {
-    char out[96];
+    char out[128];
     const char *why = "";
     if (!convert(value, out, &why)) {
         value_error(0, why, value);
@@ -322,7 +338,7 @@ static int read_line(struct input *in, char *line, size_t size, const char **bad
 static int convert_lines(convert_fn convert) {
     static struct input in;
     char line[64];
-    char out[96];
+    char out[128];
     unsigned long long number = 0;
     const char *why = NULL;
     while (read_line(&in, line, sizeof line, &why)) {
