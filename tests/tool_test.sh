@@ -92,6 +92,8 @@ check "--hex - and --from-hex - of 1000" \
     '[ "$("$tool" --hex - <"$out" | "$tool" --from-hex - | cmp - "$out" && echo same)" = same ]'
 check "--check - of 1000" '"$tool" --check - <"$out" >"$err" && [ ! -s "$err" ]'
 check "a last line without newline" '[ "$(printf AAECAwQFBgcICQoLDA0ODw== | "$tool" --rfc -)" = $rfc ]'
+check "a long last line without newline after a shorter one" \
+    '[ "$(printf "%s\n%s" $rfc urn:uuid:$rfc | "$tool" --from-rfc - | uniq -c | tr -s " ")" = " 2 AAECAwQFBgcICQoLDA0ODw==" ]'
 # Each result goes out before the tool waits for more input: the first
 # answer is there while the input stays open, well before the tool is
 # stopped.

@@ -310,8 +310,9 @@ static int read_line(struct input *in, char *line, size_t size, const char **bad
     /* A line longer than `size` - 1 is bad before its end has come. */
     while (newline == NULL && in->end - in->start < size && !in->at_end) {
         const size_t seen = in->end - in->start;
-        if (!refill(in)) break;
-        begin = in->data + in->start;
+        const int more = refill(in);
+        begin = in->data + in->start; /* the bytes have moved, more or not */
+        if (!more) break;
         newline = memchr(begin + seen, '\n', in->end - in->start - seen);
     }
     if (in->read_error != 0 || in->write_failed || in->start == in->end) return 0;
