@@ -108,6 +108,10 @@ def main(argv):
         time_row(f"thread life, {n} identifier{'s' if n > 1 else ''} / {n} getrandom(16) (wall)",
                  f"thread_life/ours/{n}/real_time", f"thread_life/getrandom16/{n}/real_time",
                  1.15, "<= 1.15", clock=f.real_ns)
+    for source, n in (("vdso", 1), ("pool", 3)):
+        time_row(f"thread life, {source} source, beside 1,000 live / beside none (wall)",
+                 f"thread_life/beside/{source}/{n}/1000/real_time",
+                 f"thread_life/beside/{source}/{n}/0/real_time", 1.3, "<= 1.3", clock=f.real_ns)
     time_row("generate_on_buf / libuuid generate+unparse", "generate/on_buf",
              "generate/libuuid_random_unparse", 1 / 30, "<= 1/30 = 0.033")
     rate_row("generation 2 threads / 1 thread (items/s)",

@@ -23,8 +23,19 @@ install(FILES
   DESTINATION ${VARO_UUID_CMAKE_DIR})
 
 # The .pc file finds its prefix from its own place, so an install with
-# `cmake --install --prefix` elsewhere still works.
-file(RELATIVE_PATH VARO_UUID_PC_UP "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
-string(REGEX REPLACE "/$" "" VARO_UUID_PC_UP "${VARO_UUID_PC_UP}")
+# `cmake --install --prefix` elsewhere still works. A distribution's package
+# knows its prefix and sets VARO_UUID_PKGCONFIG_RELOCATABLE=OFF: with the
+# plain prefix, pkg-config recognises /usr/include and the multiarch library
+# directory and leaves them out of the flags, instead of handing out
+# -I/usr/lib/<triplet>/pkgconfig/../../../include and its -L twin, which
+# would put the system directories ahead of a consumer's own.
+option(VARO_UUID_PKGCONFIG_RELOCATABLE "The .pc file finds its prefix from its own place" ON)
+if(VARO_UUID_PKGCONFIG_RELOCATABLE)
+  file(RELATIVE_PATH up "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+  string(REGEX REPLACE "/$" "" up "${up}")
+  set(VARO_UUID_PC_PREFIX "\${pcfiledir}/${up}")
+else()
+  set(VARO_UUID_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+endif()
 configure_file(cmake/varo_uuid.pc.in ${PROJECT_BINARY_DIR}/varo_uuid.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/varo_uuid.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

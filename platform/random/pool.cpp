@@ -13,6 +13,12 @@
 //   no longer holds the page for the thread that forked (slots.h), so the
 //   child never reuses its parent's bytes. Where the kernel refuses that
 //   advice, the thread does not buffer.
+// - Where the advice is taken and not applied (qemu-user), a fork handler
+//   forgets every lease in fork()'s child instead, so the child's threads
+//   take pages anew and empty them first. That handler is registered only
+//   there: registering takes the C library's fork lock. A child made by
+//   _Fork() or a raw clone() runs no handler, and there is not kept from
+//   its parent's bytes.
 // - The page is MADV_DONTDUMP, so core dumps do not hold unused bytes.
 // - A VM snapshot is not seen here: every VM restored from one snapshot
 //   hands out the rest of each thread's buffered bytes, up to a pool of
@@ -23,6 +29,7 @@
 //   is in the middle of a draw reads the kernel directly (random.cpp).
 // - A failed refill sends the draw to the system call; when that fails too,
 //   the draw fails.
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -67,6 +74,7 @@ Slots<1, 4096> g_pages;
 Once g_setup;
 std::size_t g_page_size;      // written once, by the set-up
 std::uint32_t g_capacity;     // bytes a pool holds
+bool g_wipe_applied;          // by the kernel; else by forget_leases()
 
 __attribute__((tls_model("initial-exec"))) thread_local Pool *t_pool = nullptr;
 __attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_page = 0;
@@ -76,13 +84,21 @@ __attribute__((tls_model("initial-exec"))) thread_local unsigned char t_cold = 0
 // Set once this thread could not get a page.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_unbuffered = false;
 
+// In fork()'s child, where the kernel does not wipe the lease table.
+void forget_leases() noexcept { g_pages.forget_all(); }
+
 bool setup() noexcept {
     const long page = sysconf(_SC_PAGESIZE);
     if (page <= 0) return false;
     g_page_size = static_cast<std::size_t>(page);
     const std::size_t used = g_page_size < kMaxPool ? g_page_size : kMaxPool;
     g_capacity = static_cast<std::uint32_t>((used - sizeof(Pool)) / kRandomDraw * kRandomDraw);
-    return g_pages.map_leases();
+    switch (g_pages.map_leases()) {
+        case leases::Wipe::refused: return false;
+        case leases::Wipe::ignored: return pthread_atfork(nullptr, nullptr, forget_leases) == 0;
+        case leases::Wipe::applied: g_wipe_applied = true; return true;
+    }
+    return false;
 }
 
 // Advises the page wiped on fork, or reports that the kernel refuses. The
@@ -93,24 +109,29 @@ bool wiped_on_fork(void *page) noexcept {
         madvise(page, g_page_size, MADV_KEEPONFORK);
         return false;
     }
+    if (!seam::advice_applied()) {
+        // Taken and not applied.
+        madvise(page, g_page_size, MADV_KEEPONFORK);
+        return true;
+    }
     return madvise(page, g_page_size, MADV_WIPEONFORK) == 0;
 }
 
 // A page for this thread, leased to `lease`: a free one, an exited thread's
-// (emptied and wiped here), or a new one. Null when none is to be had.
-Pool *take_page(std::uint64_t lease) noexcept {
-    std::uint32_t index = g_pages.take(lease);
+// (emptied and wiped here), or a new one. Null when none is to be had, with
+// `*later` set when one may be had at a later draw.
+Pool *take_page(std::uint64_t lease, bool *later) noexcept {
+    std::uint32_t chunk;
+    std::uint32_t index = g_pages.take(lease, &chunk);
     if (index == g_pages.kNone) {
+        *later = chunk == g_pages.kBusy;
+        if (chunk == g_pages.kNone || *later) return nullptr;
         void *page =
             mmap(nullptr, g_page_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (page == MAP_FAILED) return nullptr;
-        madvise(page, g_page_size, MADV_DONTDUMP);
-        index = g_pages.add_chunk(static_cast<std::uint8_t *>(page), 1,
-                                  static_cast<std::uint32_t>(g_page_size), lease);
-        if (index == g_pages.kNone) {
-            munmap(page, g_page_size);
-            return nullptr;
-        }
+        std::uint8_t *base = page == MAP_FAILED ? nullptr : static_cast<std::uint8_t *>(page);
+        if (base != nullptr) madvise(base, g_page_size, MADV_DONTDUMP);
+        index = g_pages.publish(chunk, base, 1, static_cast<std::uint32_t>(g_page_size), lease);
+        if (index == g_pages.kNone) return nullptr;
     }
     auto *pool = reinterpret_cast<Pool *>(g_pages.address(index));
     // A page stays leased even when it may not be used: no other thread
@@ -150,9 +171,7 @@ bool draw_from(Pool *pool, std::uint64_t lease, std::uint8_t *out) noexcept {
     return g_pages.held(t_page, lease);
 }
 
-// A thread's first draws, and every draw of the thread that forked in its
-// child until it takes a new page.
-[[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
+Draw take_and_draw(std::uint8_t *out) noexcept {
     switch (g_setup.run(setup)) {
         case Once::failed: return Draw::absent;
         case Once::not_yet: return Draw::to_kernel;
@@ -163,17 +182,25 @@ bool draw_from(Pool *pool, std::uint64_t lease, std::uint8_t *out) noexcept {
         ++t_cold;
         return Draw::to_kernel;
     }
-    const int saved_errno = errno;  // a signal handler's caller keeps its errno
     const std::uint64_t lease = leases::make();
-    Pool *pool = take_page(lease);
-    errno = saved_errno;
+    bool later = false;
+    Pool *pool = take_page(lease, &later);
     if (pool == nullptr) {
-        t_unbuffered = true;
+        t_unbuffered = !later;
         return Draw::to_kernel;
     }
     t_pool = pool;
     t_lease = lease;
     return draw_from(pool, lease, out) ? Draw::done : Draw::to_kernel;
+}
+
+// A thread's first draws, and every draw of the thread that forked in its
+// child until it takes a new page.
+[[gnu::noinline]] Draw first_draw(std::uint8_t *out) noexcept {
+    const int saved_errno = errno;  // a signal handler's caller keeps its errno
+    const Draw draw = take_and_draw(out);
+    errno = saved_errno;
+    return draw;
 }
 
 }  // namespace
@@ -191,6 +218,7 @@ Draw pool_random16(std::uint8_t *out) noexcept {
 
 long pool_pages_in_use() noexcept { return g_setup.done() ? g_pages.held_by_live_threads() : 0; }
 long pool_pages() noexcept { return g_pages.chunks(); }
+bool pool_wiped_by_kernel() noexcept { return g_setup.run(setup) == Once::ready && g_wipe_applied; }
 PoolView pool_view() noexcept {
     if (t_lease == 0 || !g_pages.held(t_page, t_lease)) return {nullptr, 0, 0};
     return {t_pool->bytes(), g_capacity, t_pool->left};

@@ -24,11 +24,15 @@ std::size_t syscall_length(std::size_t n) noexcept;
 long vdso_result(long got) noexcept;
 // Runs between a slot stack's read of its head and its compare-and-swap.
 void slot_stack_between() noexcept;
+// False when madvise() is to be taken as accepting advice it does not
+// apply, as under qemu-user.
+bool advice_applied() noexcept;
 #else
 constexpr void served(RandomSource) noexcept {}
 constexpr std::size_t syscall_length(std::size_t n) noexcept { return n; }
 constexpr long vdso_result(long got) noexcept { return got; }
 constexpr void slot_stack_between() noexcept {}
+constexpr bool advice_applied() noexcept { return true; }
 #endif
 }  // namespace seam
 }  // namespace varo::platform

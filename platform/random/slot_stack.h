@@ -50,12 +50,25 @@ class SlotStack {
     // Gives a slot back.
     void push(std::uint32_t index) noexcept { push_chain(index, index); }
 
-    // Reserves the next chunk's number for a caller that is about to
-    // publish it; kNone when every chunk is in use.
+    // Reserves chunk number `seen` for a caller that is about to publish it,
+    // while `seen` chunks are reserved and all of them published; kNone
+    // otherwise, or when every chunk is in use. One chunk at a time is on
+    // its way: a chunk that is reserved and never published (its mapping
+    // failed; or, in a child of fork(), another thread was mapping it)
+    // stops further chunks.
+    std::uint32_t reserve_chunk(std::uint32_t seen) noexcept {
+        if (seen >= kChunks || published_.load(std::memory_order_acquire) != seen) return kNone;
+        return chunks_.compare_exchange_strong(seen, seen + 1, std::memory_order_relaxed) ? seen
+                                                                                          : kNone;
+    }
+
+    // Reserves the next chunk's number, whatever else is on its way; kNone
+    // when every chunk is in use.
     std::uint32_t reserve_chunk() noexcept {
-        const std::uint32_t chunk = chunks_.fetch_add(1, std::memory_order_relaxed);
-        if (chunk < kChunks) return chunk;
-        chunks_.fetch_sub(1, std::memory_order_relaxed);
+        std::uint32_t n = chunks_.load(std::memory_order_relaxed);
+        while (n < kChunks) {
+            if (chunks_.compare_exchange_weak(n, n + 1, std::memory_order_relaxed)) return n;
+        }
         return kNone;
     }
 
@@ -73,6 +86,7 @@ class SlotStack {
             next_[first + i].store(first + i + 1, std::memory_order_relaxed);
         }
         if (count > 1) push_chain(first + 1, first + count - 1);
+        published_.fetch_add(1, std::memory_order_release);
     }
 
     // The address of slot `index`. Only for an index that this stack handed
@@ -83,10 +97,15 @@ class SlotStack {
         return c.base + static_cast<std::size_t>(index % kPerChunk) * c.stride;
     }
 
-    // Chunks mapped so far.
+    // Chunks reserved so far.
     std::uint32_t chunks() const noexcept {
         const std::uint32_t n = chunks_.load(std::memory_order_relaxed);
         return n < kChunks ? n : kChunks;
+    }
+
+    // True while a reserved chunk is not yet published.
+    bool adding() const noexcept {
+        return published_.load(std::memory_order_acquire) != chunks_.load(std::memory_order_relaxed);
     }
 
     // Slots in chunk `chunk` (from chunk * kPerChunk on); 0 while another
@@ -121,7 +140,8 @@ class SlotStack {
     }
 
     std::atomic<std::uint64_t> head_{0};
-    std::atomic<std::uint32_t> chunks_{0};
+    std::atomic<std::uint32_t> chunks_{0};     // reserved
+    std::atomic<std::uint32_t> published_{0};  // of them, published
     Chunk chunk_[kChunks]{};
     std::atomic<std::uint32_t> next_[kChunks * kPerChunk]{};
 };

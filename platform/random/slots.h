@@ -5,10 +5,17 @@
 // ours runs when it exits, so the first draw needs no thread-exit hook
 // (pthread_setspecific() may allocate, and a signal handler that
 // interrupted malloc() would wait on it for ever). Instead a slot is taken
-//   1. from the free stack, or
-//   2. by a short scan for a slot whose lease is zero or whose holder no
-//      longer exists (tgkill(pid, tid, 0) fails with ESRCH), or
-//   3. from a new chunk that the caller maps.
+//   1. from the free stack (slots never leased yet), or
+//   2. from the recent ring: the slots handed out most lately, whose holders
+//      are the likeliest to have exited (short-lived threads beside a
+//      long-lived pool), if one's holder is gone, or
+//   3. by a sweep round the whole table, from where the last sweep stopped,
+//      for a slot whose lease is zero or whose holder no longer exists
+//      (tgkill(pid, tid, 0) fails with ESRCH), or
+//   4. from a new chunk that the caller maps, and only once the sweep has
+//      gone round every slot while the caller looked, finding each holder
+//      alive: the chunks stay within what the most threads alive at once
+//      need, plus one.
 // A thread id that the kernel reuses only delays a slot's return; it never
 // hands out a slot in use.
 //
@@ -18,7 +25,9 @@
 // parent is free for the child's threads, and the thread that forked, which
 // checks its own lease before each draw, takes a new slot rather than share
 // one. The sequence goes on from the parent's in the child, so no lease
-// taken there equals one taken before the fork.
+// taken there equals one taken before the fork. Where the kernel (or an
+// emulator: qemu-user) accepts the advice without applying it, the caller
+// forgets the leases in fork()'s child itself (forget_all()).
 #ifndef VARO_UUID_PLATFORM_RANDOM_SLOTS_H
 #define VARO_UUID_PLATFORM_RANDOM_SLOTS_H
 
@@ -43,42 +52,74 @@ namespace leases {
 std::uint64_t make() noexcept;
 // True when the holder of `lease` has exited (as seen from process `pid`).
 bool holder_gone(std::uint64_t lease, pid_t pid) noexcept;
-// `count` zeroed words in memory wiped on fork, or null.
-std::atomic<std::uint64_t> *map_table(std::size_t count) noexcept;
+
+// What became of the advice to wipe a table on fork.
+enum class Wipe { applied, ignored, refused };
+// `count` zeroed words, advised wiped on fork, or null when they cannot be
+// mapped or the kernel refuses the advice. `*wipe` says whether the advice
+// is applied: qemu-user, for one, accepts every advice and applies none, and
+// gives itself away by accepting an advice that does not exist.
+std::atomic<std::uint64_t> *map_table(std::size_t count, Wipe *wipe) noexcept;
 }  // namespace leases
 
 template <std::uint32_t kPerChunk, std::uint32_t kChunks>
 class Slots {
   public:
     static constexpr std::uint32_t kNone = SlotStack<kPerChunk, kChunks>::kNone;
+    static constexpr std::uint32_t kBusy = kNone - 1;
 
-    // Maps the table of leases; false when the kernel cannot wipe it on fork.
-    // Once, before any other call.
-    bool map_leases() noexcept {
-        leases_ = leases::map_table(std::size_t{kPerChunk} * kChunks);
-        return leases_ != nullptr;
+    // Maps the table of leases; refused when the kernel cannot wipe it on
+    // fork, ignored when it takes the advice without applying it. Once,
+    // before any other call.
+    leases::Wipe map_leases() noexcept {
+        leases::Wipe wipe = leases::Wipe::refused;
+        leases_ = leases::map_table(std::size_t{kPerChunk} * kChunks, &wipe);
+        return wipe;
     }
 
     // A slot leased to `lease`: a free one, or one whose holder has gone.
-    // kNone when there is none; the caller then maps a chunk.
-    std::uint32_t take(std::uint64_t lease) noexcept {
-        for (std::uint32_t index; (index = stack_.pop()) != kNone;) {
-            // A scan may have taken it while it lay on the stack.
-            if (claim(index, 0, lease)) return index;
+    // Else kNone, with `*chunk` one of
+    // - the number of a chunk reserved for the caller to map and publish();
+    // - kBusy: another caller is adding a chunk; ask again later;
+    // - kNone: no chunk may be added.
+    //
+    // The system calls this makes are few on average, not for each call:
+    // the call that ends in a new chunk has checked every slot.
+    std::uint32_t take(std::uint64_t lease, std::uint32_t *chunk) noexcept {
+        const std::uint32_t seen = stack_.chunks();
+        if constexpr (kPerChunk == 1) {
+            // A chunk of one slot is its caller's alone: each caller that
+            // found every slot alive may add one.
+            const std::uint32_t index = search(lease, seen);
+            if (index == kNone) *chunk = stack_.reserve_chunk();
+            return index;
         }
-        return scan(lease);
+        // The slots of a larger chunk serve other callers too, so one is
+        // added at a time. While another caller adds one, this one makes a
+        // sweep step, not a round: the chunk's slots are about to come onto
+        // the stack.
+        const bool adding = stack_.adding();
+        const std::uint32_t index = search(lease, adding ? kSwept : seen * kPerChunk);
+        if (index != kNone) return index;
+        *chunk = seen >= kChunks ? kNone : adding ? kBusy : stack_.reserve_chunk(seen);
+        if (*chunk == kNone && seen < kChunks) *chunk = kBusy;
+        return kNone;
     }
 
-    // Registers a chunk that the caller mapped: `count` slots `stride` bytes
-    // apart from `base`. Returns its first slot, leased to `lease`, or kNone
-    // when every chunk is in use.
-    std::uint32_t add_chunk(std::uint8_t *base, std::uint32_t count, std::uint32_t stride,
-                            std::uint64_t lease) noexcept {
-        const std::uint32_t chunk = stack_.reserve_chunk();
-        if (chunk == kNone) return kNone;
-        // Leased before a scan can see the chunk.
+    // Publishes reserved chunk `chunk`, which the caller mapped: `count`
+    // slots `stride` bytes apart from `base`. Returns its first slot, leased
+    // to `lease`. A null `base` (the mapping failed) leaves the chunk empty,
+    // and returns kNone.
+    std::uint32_t publish(std::uint32_t chunk, std::uint8_t *base, std::uint32_t count,
+                          std::uint32_t stride, std::uint64_t lease) noexcept {
+        if (base == nullptr) {
+            stack_.publish_chunk(chunk, nullptr, 0, stride);
+            return kNone;
+        }
+        // Leased before a sweep can see the chunk.
         leases_[chunk * kPerChunk].store(lease, std::memory_order_relaxed);
         stack_.publish_chunk(chunk, base, count, stride);
+        remember(chunk * kPerChunk);
         return chunk * kPerChunk;
     }
 
@@ -86,6 +127,14 @@ class Slots {
     // process that leased it.
     bool held(std::uint32_t index, std::uint64_t lease) const noexcept {
         return leases_[index].load(std::memory_order_relaxed) == lease;
+    }
+
+    // Frees every slot, as the kernel's wipe of the table would: for a
+    // child of fork() where the advice is not applied. Only while no other
+    // thread uses the table, as in fork()'s child.
+    void forget_all() noexcept {
+        const std::uint32_t total = stack_.chunks() * kPerChunk;
+        for (std::uint32_t i = 0; i < total; ++i) leases_[i].store(0, std::memory_order_relaxed);
     }
 
     // Marks the end of a use of slot `index` by its holder. The kernel
@@ -105,20 +154,27 @@ class Slots {
 
     // Slots whose holders are alive; for tests.
     long held_by_live_threads() const noexcept {
+        const std::uint32_t total = stack_.chunks() * kPerChunk;
+        const pid_t pid = getpid();
         long live = 0;
-        for_each_slot(0, ~0u, [&](std::uint32_t index, pid_t pid) {
+        for (std::uint32_t index = 0; index < total; ++index) {
+            if (!is_slot(index)) continue;
             const std::uint64_t lease = leases_[index].load(std::memory_order_relaxed);
             live += lease != 0 && !leases::holder_gone(lease, pid);
-            return false;
-        });
+        }
         return live;
     }
 
   private:
-    // At most this many leases are checked a scan, one system call each:
-    // the first draw stays short, in a signal handler too. The scan goes on
-    // from where the last one stopped.
-    static constexpr std::uint32_t kScanned = 64;
+    // Slots checked by one step of a sweep, and slots in the recent ring:
+    // with one system call each, a step stays short, in a signal handler
+    // too.
+    static constexpr std::uint32_t kSwept = 64;
+    static constexpr std::uint32_t kRecent = 32;
+
+    bool is_slot(std::uint32_t index) const noexcept {
+        return index % kPerChunk < stack_.slots_in(index / kPerChunk);
+    }
 
     bool claim(std::uint32_t index, std::uint64_t expected, std::uint64_t lease) noexcept {
         if (!leases_[index].compare_exchange_strong(expected, lease, std::memory_order_acquire,
@@ -131,39 +187,81 @@ class Slots {
         return true;
     }
 
-    std::uint32_t scan(std::uint64_t lease) noexcept {
-        std::uint32_t found = kNone;
-        const std::uint32_t start = cursor_.load(std::memory_order_relaxed);
-        for_each_slot(start, kScanned, [&](std::uint32_t index, pid_t pid) {
-            const std::uint64_t held = leases_[index].load(std::memory_order_relaxed);
-            if (held != 0 && !leases::holder_gone(held, pid)) return false;
-            if (!claim(index, held, lease)) return false;
-            found = index;
-            return true;
-        });
-        if (found != kNone) cursor_.store(found + 1, std::memory_order_relaxed);
-        return found;
+    // Takes slot `index` if it is free or its holder has gone.
+    bool reclaim(std::uint32_t index, pid_t pid, std::uint64_t lease) noexcept {
+        const std::uint64_t held = leases_[index].load(std::memory_order_relaxed);
+        return (held == 0 || leases::holder_gone(held, pid)) && claim(index, held, lease);
     }
 
-    // Calls visit(index, pid) for up to `most` slots of published chunks,
-    // from index `start` on, round the table, until it returns true.
-    template <class Visit>
-    void for_each_slot(std::uint32_t start, std::uint32_t most, Visit visit) const noexcept {
-        const std::uint32_t total = stack_.chunks() * kPerChunk;
-        if (total == 0) return;
-        const pid_t pid = getpid();
-        std::uint32_t seen = 0;
-        for (std::uint32_t k = 0; k < total && seen < most; ++k) {
-            const std::uint32_t index = (start + k) % total;
-            if (index % kPerChunk >= stack_.slots_in(index / kPerChunk)) continue;
-            ++seen;
-            if (visit(index, pid)) return;
+    // A free slot or one whose holder has gone, from the stack, the ring or
+    // the sweep; kNone when the sweep has passed `places` places of the
+    // table while this call looked. Its steps are shared with other
+    // callers: a free slot found by another was as good as one found here.
+    std::uint32_t search(std::uint64_t lease, std::uint32_t places) noexcept {
+        std::uint32_t index = from_stack(lease);
+        if (index == kNone) index = from_recent(lease);
+        for (std::uint32_t swept = 0; index == kNone && swept < places; swept += kSwept) {
+            index = sweep(lease);
+            if (index == kNone) index = from_stack(lease);
         }
+        return index;
+    }
+
+    std::uint32_t from_stack(std::uint64_t lease) noexcept {
+        for (std::uint32_t index; (index = stack_.pop()) != kNone;) {
+            // A sweep may have taken it while it lay on the stack.
+            if (claim(index, 0, lease)) {
+                remember(index);
+                return index;
+            }
+        }
+        return kNone;
+    }
+
+    // The ring keeps its slots when one is taken back through it: a churn of
+    // short-lived threads then goes on finding its own slots there.
+    std::uint32_t from_recent(std::uint64_t lease) noexcept {
+        const pid_t pid = getpid();
+        // Each caller starts at another entry, so that threads arriving at
+        // once do not all try the same slot first.
+        const std::uint32_t start = recent_start_.fetch_add(1, std::memory_order_relaxed);
+        for (std::uint32_t k = 0; k < kRecent; ++k) {
+            const std::uint32_t entry = recent_[(start + k) % kRecent].load(std::memory_order_relaxed);
+            if (entry != 0 && reclaim(entry - 1, pid, lease)) return entry - 1;
+        }
+        return kNone;
+    }
+
+    void remember(std::uint32_t index) noexcept {
+        const std::uint32_t at = recent_next_.fetch_add(1, std::memory_order_relaxed) % kRecent;
+        recent_[at].store(index + 1, std::memory_order_relaxed);
+    }
+
+    // One step of the sweep: the next kSwept places of the table, round it,
+    // each handed out by the cursor alone, so that every place the cursor
+    // passes is looked at. The cursor moves on whether or not a slot is
+    // found, so every slot is reached, however many live holders lie in a
+    // row.
+    std::uint32_t sweep(std::uint64_t lease) noexcept {
+        const std::uint32_t total = stack_.chunks() * kPerChunk;
+        if (total == 0) return kNone;
+        const pid_t pid = getpid();
+        for (std::uint32_t k = 0; k < kSwept; ++k) {
+            const std::uint32_t index = cursor_.fetch_add(1, std::memory_order_relaxed) % total;
+            if (is_slot(index) && reclaim(index, pid, lease)) {
+                remember(index);
+                return index;
+            }
+        }
+        return kNone;
     }
 
     SlotStack<kPerChunk, kChunks> stack_;
     std::atomic<std::uint64_t> *leases_ = nullptr;
     std::atomic<std::uint32_t> cursor_{0};
+    std::atomic<std::uint32_t> recent_[kRecent]{};  // slot + 1; 0: none yet
+    std::atomic<std::uint32_t> recent_next_{0};
+    std::atomic<std::uint32_t> recent_start_{0};
 };
 
 }  // namespace varo::platform

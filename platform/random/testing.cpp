@@ -12,6 +12,7 @@ std::atomic<std::size_t> g_syscall_cap{0};
 std::atomic<long> g_vdso_result{0};
 std::atomic<int> g_vdso_rewrites{0};
 std::atomic<void (*)()> g_race_hook{nullptr};
+std::atomic<bool> g_ignore_advice{false};
 
 }  // namespace
 
@@ -27,6 +28,8 @@ void rewrite_vdso_results(long result, int times) noexcept {
 }
 
 void on_slot_stack_race(void (*hook)()) noexcept { g_race_hook.store(hook); }
+
+void ignore_advice() noexcept { g_ignore_advice.store(true); }
 
 namespace seam {
 
@@ -47,6 +50,8 @@ long vdso_result(long got) noexcept {
 void slot_stack_between() noexcept {
     if (void (*hook)() = g_race_hook.load(std::memory_order_relaxed)) hook();
 }
+
+bool advice_applied() noexcept { return !g_ignore_advice.load(std::memory_order_relaxed); }
 
 }  // namespace seam
 }  // namespace varo::platform

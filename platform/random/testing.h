@@ -29,6 +29,13 @@ long vdso_states_in_use() noexcept;
 long vdso_state_pages() noexcept;
 long pool_pages_in_use() noexcept;
 long pool_pages() noexcept;
+// States that one page of them holds.
+long vdso_states_per_page() noexcept;
+
+// True when the kernel wipes the pool's pages and leases on fork; false
+// where it takes the advice without applying it (qemu-user, or the seam
+// below), and fork()'s child forgets the leases by itself.
+bool pool_wiped_by_kernel() noexcept;
 
 // This thread's pool page: its buffer, the buffer's size, and how many bytes
 // at its start are still to be handed out. Null when the thread has none.
@@ -48,6 +55,10 @@ void cap_syscall_length(std::size_t most) noexcept;
 // Takes the result of the next `times` calls of the vDSO's getrandom to be
 // `result` (a short count, or a negative error) instead of what it gave.
 void rewrite_vdso_results(long result, int times) noexcept;
+
+// Takes every MADV_WIPEONFORK to be accepted and not applied, as qemu-user
+// does. Only before the first draw: the sources look once.
+void ignore_advice() noexcept;
 
 // Runs `hook` in every slot stack pop between its read of the head and its
 // compare-and-swap; null removes it.

@@ -100,7 +100,10 @@ bool setup() noexcept {
     const std::size_t size = params.size_of_opaque_state;
     const std::size_t stride = (size + kCacheLine - 1) / kCacheLine * kCacheLine;
     if (size == 0 || page <= 0 || stride > static_cast<std::size_t>(page)) return false;
-    if (!g_states.map_leases()) return false;
+    // The states are kept from a child only by the kernel's wipe, of them
+    // and of their lease table: where advice is not applied, no state is
+    // used.
+    if (g_states.map_leases() != leases::Wipe::applied) return false;
     const std::size_t per_page = static_cast<std::size_t>(page) / stride;
     g_vdso = Vdso{fn,
                   size,
@@ -113,17 +116,18 @@ bool setup() noexcept {
 }
 
 // A state for this thread: a free one, an exited thread's, or one of a new
-// page; kNone when the process holds all it may.
+// page. kNone when the process holds all it may, or when it cannot map a
+// page; kBusy while another thread maps one.
 std::uint32_t take_state(std::uint64_t lease) noexcept {
-    const std::uint32_t slot = g_states.take(lease);
-    if (slot != g_states.kNone) return slot;
+    std::uint32_t chunk;
+    const std::uint32_t slot = g_states.take(lease, &chunk);
+    if (slot != g_states.kNone || chunk == g_states.kNone || chunk == g_states.kBusy) {
+        return slot != g_states.kNone ? slot : chunk;
+    }
     // The protection and flags exactly as the vDSO asked for them.
     void *page = mmap(nullptr, g_vdso.page_size, g_vdso.prot, g_vdso.flags, -1, 0);
-    if (page == MAP_FAILED) return g_states.kNone;
-    const std::uint32_t first = g_states.add_chunk(static_cast<std::uint8_t *>(page),
-                                                   g_vdso.per_page, g_vdso.stride, lease);
-    if (first == g_states.kNone) munmap(page, g_vdso.page_size);
-    return first;
+    std::uint8_t *base = page == MAP_FAILED ? nullptr : static_cast<std::uint8_t *>(page);
+    return g_states.publish(chunk, base, g_vdso.per_page, g_vdso.stride, lease);
 }
 
 Draw draw_with(void *state, std::uint8_t *out) noexcept {
@@ -131,6 +135,27 @@ Draw draw_with(void *state, std::uint8_t *out) noexcept {
     const long got =
         seam::vdso_result(g_vdso.getrandom(out, kRandomDraw, 0, state, g_vdso.state_size));
     return got == static_cast<long>(kRandomDraw) ? Draw::done : Draw::to_kernel;
+}
+
+// Leases a state to this thread (done), or says where its draw goes.
+Draw lease_a_state() noexcept {
+    switch (g_setup.run(setup)) {
+        case Once::failed: return Draw::absent;
+        case Once::not_yet: return Draw::to_kernel;  // another thread is looking
+        case Once::ready: break;
+    }
+    if (t_mine.stateless) return Draw::to_kernel;
+    const std::uint64_t lease = leases::make();
+    const std::uint32_t slot = take_state(lease);
+    if (slot == g_states.kBusy) return Draw::to_kernel;  // a later draw asks again
+    if (slot == g_states.kNone) {
+        t_mine.stateless = true;
+        return Draw::to_kernel;
+    }
+    t_mine.state = g_states.address(slot);
+    t_mine.slot = slot;
+    t_mine.lease = lease;
+    return Draw::done;
 }
 
 }  // namespace
@@ -144,24 +169,10 @@ Draw vdso_random16(std::uint8_t *out) noexcept {
 }
 
 Draw vdso_first_random16(std::uint8_t *out) noexcept {
-    switch (g_setup.run(setup)) {
-        case Once::failed: return Draw::absent;
-        case Once::not_yet: return Draw::to_kernel;  // another thread is looking
-        case Once::ready: break;
-    }
-    if (t_mine.stateless) return Draw::to_kernel;
     const int saved_errno = errno;  // a signal handler's caller keeps its errno
-    const std::uint64_t lease = leases::make();
-    const std::uint32_t slot = take_state(lease);
+    const Draw taken = lease_a_state();
     errno = saved_errno;
-    if (slot == g_states.kNone) {
-        t_mine.stateless = true;
-        return Draw::to_kernel;
-    }
-    t_mine.state = g_states.address(slot);
-    t_mine.slot = slot;
-    t_mine.lease = lease;
-    return draw_with(t_mine.state, out);
+    return taken == Draw::done ? draw_with(t_mine.state, out) : taken;
 }
 
 #if defined(VARO_UUID_FAULT_INJECTION)
@@ -178,6 +189,7 @@ long vdso_states_in_use() noexcept {
     return g_setup.done() ? g_states.held_by_live_threads() : 0;
 }
 long vdso_state_pages() noexcept { return g_states.chunks(); }
+long vdso_states_per_page() noexcept { return vdso_getrandom_found() ? g_vdso.per_page : 0; }
 #endif
 
 }  // namespace varo::platform
