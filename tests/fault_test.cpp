@@ -1,5 +1,6 @@
 // Every failure path of the platform services: the GUID service, the kernel
-// source behind it, the general and heap-handle allocators and malloc().
+// source behind it, the general and heap-handle allocators and malloc(),
+// and the C++ layer's name for each failure.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "platform/fault.h"
 #include "platform/random/testing.h"
 #include "varo_uuid.h"
+#include "varo_uuid.hpp"
 
 namespace {
 
@@ -120,6 +122,48 @@ TEST_F(Faults, DecodeAndCloneWithoutMemoryLeaveANullIdentifier) {
     varo::fault::arm(Site::zonheap_malloc);
     EXPECT_FALSE(pxdr_clone_varo_uuid_t(&src, &dst, 4));
     EXPECT_EQ(dst, nullptr);
+}
+
+// The C++ layer names each failure by its cause: a parse or an RFC form
+// that finds no memory is no_memory, not a failed generation.
+TEST_F(Faults, TheCppLayerNamesEachFailure) {
+    using varo::uuid;
+    using varo::uuid_errc;
+    const varo::uuid_bytes raw{};
+    const uuid held = uuid::parse("AAECAwQFBgcICQoLDA0ODw==").value;
+    ASSERT_FALSE(held.empty());
+    const struct {
+        const char *what;
+        Site site;
+        uuid_errc want;
+        varo::uuid_result<uuid> (*call)(const uuid &held, const varo::uuid_bytes &raw);
+    } cases[] = {
+        {"generate", Site::guid, uuid_errc::generate_failed,
+         [](const uuid &, const varo::uuid_bytes &) { return uuid::generate(); }},
+        {"generate", Site::kel_malloc, uuid_errc::generate_failed,
+         [](const uuid &, const varo::uuid_bytes &) { return uuid::generate(); }},
+        {"generate_v7", Site::kel_malloc, uuid_errc::generate_failed,
+         [](const uuid &, const varo::uuid_bytes &) { return uuid::generate_v7(); }},
+        {"parse", Site::kel_malloc, uuid_errc::no_memory,
+         [](const uuid &h, const varo::uuid_bytes &) { return uuid::parse(h.text()); }},
+        {"from_rfc", Site::kel_malloc, uuid_errc::no_memory,
+         [](const uuid &h, const varo::uuid_bytes &) {
+             return uuid::from_rfc(h.to_rfc().value.view());
+         }},
+        {"decode", Site::zonheap_malloc, uuid_errc::no_memory,
+         [](const uuid &, const varo::uuid_bytes &r) { return uuid::decode(r, 3); }},
+        {"clone", Site::zonheap_malloc, uuid_errc::no_memory,
+         [](const uuid &h, const varo::uuid_bytes &) { return h.clone(3); }},
+    };
+    for (const auto &c : cases) {
+        varo::fault::arm(c.site);
+        auto got = c.call(held, raw);
+        varo::fault::disarm_all();
+        EXPECT_EQ(got.error, c.want) << c.what;
+        EXPECT_TRUE(got.value.empty()) << c.what;
+        // Without the fault the same call succeeds.
+        EXPECT_TRUE(c.call(held, raw)) << c.what;
+    }
 }
 
 TEST_F(Faults, CodecWithoutMemoryReturnsNullWithTheLengthStored) {

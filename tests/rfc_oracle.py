@@ -10,8 +10,8 @@ their Base64 with '_' for '/', and their RFC form is
 str(uuid.UUID(bytes_le=raw)), the GUID record's first three fields read
 little-endian. Every accepted spelling of the RFC form must come back to the
 same text; --info gives the version when the variant is RFC 9562's (else
-"-") and for version 7 the time of unix_ts_ms, the first 48 bits of the RFC
-form. Standard library only.
+"-"), for version 7 the time of unix_ts_ms, the first 48 bits of the RFC
+form, and last the raw bytes in hex. Standard library only.
 """
 import base64
 import datetime
@@ -25,14 +25,16 @@ EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
 
 
 def info(u):
-    """The --info line of a UUID, from Python's reading of it."""
+    """The --info line of a UUID, from Python's reading of it: last the raw
+    bytes, bytes_le, in hex."""
+    raw = u.bytes_le.hex()
     if u.version is None:
-        return f"{u} -"
+        return f"{u} - {raw}"
     if u.version != 7:
-        return f"{u} {u.version}"
+        return f"{u} {u.version} {raw}"
     ms = u.int >> 80
     t = EPOCH + datetime.timedelta(milliseconds=ms)
-    return f"{u} 7 {t.strftime('%Y-%m-%dT%H:%M:%S')}.{ms % 1000:03d}Z"
+    return f"{u} 7 {t.strftime('%Y-%m-%dT%H:%M:%S')}.{ms % 1000:03d}Z {raw}"
 
 
 def run(tool, option, values):

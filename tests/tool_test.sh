@@ -3,8 +3,10 @@
 # input, and bad input refused with a message on stderr, nothing on stdout
 # and the documented status (2 bad usage, 1 a bad value).
 tool=$1
+src=${2:-} # the source tree, whose README and manual page show examples
 fail=0
-check() { if ! eval "$2"; then echo "FAIL: $1"; fail=1; fi; }
+examples=0
+check() { if ! eval "$2"; then printf 'FAIL: %s\n' "$1"; fail=1; fi; }
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
 
@@ -15,6 +17,34 @@ check "known --hex" '[ "$("$tool" --hex AAECAwQFBgcICQoLDA0ODw==)" = 00010203040
 check "known --from-hex" '[ "$("$tool" --from-hex FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF)" = _____________________w== ]'
 check "round trip" '[ "$("$tool" --from-hex "$("$tool" --hex "$id")")" = "$id" ]'
 check "--help" '"$tool" --help | grep -q Usage'
+check "-h" '"$tool" -h | grep -q Usage'
+# One line: this program's version and that of the library it runs with,
+# which here is the one built with it.
+for opt in --version -V --vers; do
+    check "$opt" '"$tool" $opt >"$out" 2>"$err" && [ ! -s "$err" ] && [ "$(wc -l <"$out")" = 1 ] &&
+        grep -Eqx "varo-uuid ([0-9]+\.[0-9]+\.[0-9]+) \(library \1\)" "$out"'
+done
+# Options in any order and in each usual form: "-n 3", "-n3", "--count 3",
+# "--count=3", clustered, abbreviated.
+while IFS='|' read -r version args; do
+    # shellcheck disable=SC2086
+    check "'$args' makes three of version $version" \
+        '"$tool" $args >"$out" && [ "$(sort -u "$out" | wc -l)" = 3 ] &&
+         [ "$("$tool" --info - <"$out" | cut -d" " -f2 | sort -u)" = $version ]'
+done <<'EOF_FORMS'
+4|-n 3
+4|-n3
+4|--count 3
+4|--count=3
+4|--cou=3
+7|-n 3 -7
+7|-7 -n 3
+7|-7 -n3
+7|-7n3
+7|--count=3 -7
+EOF_FORMS
+check "--rfc=TEXT" '[ "$("$tool" --rfc=AAECAwQFBgcICQoLDA0ODw==)" = 03020100-0504-0706-0809-0a0b0c0d0e0f ]'
+check "an abbreviated --from-h" '[ "$("$tool" --from-h 000102030405060708090a0b0c0d0e0f)" = AAECAwQFBgcICQoLDA0ODw== ]'
 rfc=03020100-0504-0706-0809-0a0b0c0d0e0f
 check "known --rfc" '[ "$("$tool" --rfc AAECAwQFBgcICQoLDA0ODw==)" = $rfc ]'
 for form in $rfc 03020100-0504-0706-0809-0A0B0C0D0E0F "{$rfc}" urn:uuid:$rfc URN:UUID:$rfc 030201000504070608090a0b0c0d0e0f; do
@@ -25,12 +55,21 @@ check "-7" '[ "$("$tool" -7 | "$tool" --info - | cut -d" " -f2)" = 7 ]'
 check "-7 -n 1000 in increasing RFC order" \
     '"$tool" -7 -n 1000 | "$tool" --rfc - >"$out" && [ "$(wc -l <"$out")" = 1000 ] && LC_ALL=C sort -c -u "$out"'
 check "known --info of version 7" \
-    '[ "$("$tool" --info AAAAAAAAAHCAAAAAAAAAAA==)" = "00000000-0000-7000-8000-000000000000 7 1970-01-01T00:00:00.000Z" ]'
+    '[ "$("$tool" --info AAAAAAAAAHCAAAAAAAAAAA==)" = "00000000-0000-7000-8000-000000000000 7 1970-01-01T00:00:00.000Z 00000000000000708000000000000000" ]'
 check "known --info of version 7 at the last millisecond" \
-    '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z" ]'
-check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4"'
-check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 -" ]'
-check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z$" | grep -qx 1000'
+    '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z ffffffffffff00708000000000000000" ]'
+check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4 [0-9a-f]{32}"'
+check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 - 00000000000000000000000000000000" ]'
+check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z [0-9a-f]{32}$" | grep -qx 1000'
+# 32 hex digits read two ways: --from-hex as the raw bytes in order,
+# --from-rfc as the RFC form without its dashes; --info shows both, the raw
+# bytes last.
+check "--from-hex and --from-rfc of the same digits" \
+    '[ "$("$tool" --from-hex 000102030405060708090a0b0c0d0e0f) $("$tool" --from-rfc 000102030405060708090a0b0c0d0e0f)" = "AAECAwQFBgcICQoLDA0ODw== AwIBAAUEBwYICQoLDA0ODw==" ]'
+check "--info of 1000: the RFC form back through --from-rfc, the last field through --from-hex" \
+    '"$tool" -n 1000 >"$out" && "$tool" --info - <"$out" >"$err" &&
+     awk "{ gsub(\"-\", \"\", \$1); print \$1 }" "$err" | "$tool" --from-rfc - | cmp -s - "$out" &&
+     awk "{ print \$NF }" "$err" | "$tool" --from-hex - | cmp -s - "$out"'
 # Usage errors exit with 2, bad data with 1.
 for args in "-7 x" "-7 -n" "-7 -n 0" "-7 --rfc AAECAwQFBgcICQoLDA0ODw==" "-7 -7" "--info" "--info a b"; do
     # shellcheck disable=SC2086
@@ -53,6 +92,13 @@ check "--hex - and --from-hex - of 1000" \
     '[ "$("$tool" --hex - <"$out" | "$tool" --from-hex - | cmp - "$out" && echo same)" = same ]'
 check "--check - of 1000" '"$tool" --check - <"$out" >"$err" && [ ! -s "$err" ]'
 check "a last line without newline" '[ "$(printf AAECAwQFBgcICQoLDA0ODw== | "$tool" --rfc -)" = $rfc ]'
+check "a long last line without newline after a shorter one" \
+    '[ "$(printf "%s\n%s" $rfc urn:uuid:$rfc | "$tool" --from-rfc - | uniq -c | tr -s " ")" = " 2 AAECAwQFBgcICQoLDA0ODw==" ]'
+# Each result goes out before the tool waits for more input: the first
+# answer is there while the input stays open, well before the tool is
+# stopped.
+check "a result before the next line comes" \
+    '(echo AAECAwQFBgcICQoLDA0ODw==; sleep 3) | timeout 2 "$tool" --rfc - | cat >"$out"; [ "$(cat "$out")" = $rfc ]'
 check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
 for opt in --check --hex --from-hex --rfc --from-rfc --info; do
     case $opt in
@@ -69,6 +115,33 @@ for opt in --check --hex --from-hex --rfc --from-rfc --info; do
             '[ $status -eq 1 ] && [ "$(wc -l <"$out")" -eq $lines ] && grep -q "line 3" "$err"'
     done
 done
+# Bad input is quoted with every byte that a terminal would not show as
+# itself escaped, from the command line and from standard input alike, and
+# a carriage return at its end is named. Column 1 is the value as printf
+# writes it, column 2 the quoted form that the message must hold.
+# stderr holds only printable characters and newlines, and 'QUOTED' ($1).
+quotes() { [ -z "$(tr -d '\n\040-\176' <"$err")" ] && grep -qF "'$1'" "$err"; }
+while IFS='|' read -r raw quoted; do
+    # shellcheck disable=SC2059
+    value=$(printf "$raw")
+    "$tool" --check "$value" >"$out" 2>"$err"
+    check "--check of '$raw' quotes it as '$quoted'" 'quotes "$quoted"'
+    printf '%s\n' "$value" | "$tool" --rfc - >"$out" 2>"$err"
+    check "--rfc - of '$raw' quotes it as '$quoted'" 'quotes "$quoted" && grep -q "line 1: " "$err"'
+    case $raw in
+        *'\r') check "'$raw' ends in a carriage return" 'grep -q "ends in a carriage return" "$err"' ;;
+        *) check "'$raw' is not said to end in a carriage return" '! grep -q "carriage return" "$err"' ;;
+    esac
+done <<'EOF_QUOTED'
+AAECAwQFBgcICQoLDA0ODw==\r|AAECAwQFBgcICQoLDA0ODw==\r
+AAECAwQF\rBgcICQoLDA0ODw==|AAECAwQF\rBgcICQoLDA0ODw==
+\033[2J\033[31mAAECAwQFBgcICQoLDA0ODw==|\x1b[2J\x1b[31mAAECAwQFBgcICQoLDA0ODw==
+a\tb\001\037\177|a\tb\x01\x1f\x7f
+\303\251\377|\xc3\xa9\xff
+it's a \\|it\'s a \\
+EOF_QUOTED
+"$tool" "$(printf -- '--\033[31m')" >"$out" 2>"$err"
+check "an unknown option is quoted" 'quotes "--\\x1b[31m"'
 check "a NUL in a line" '! printf "AAECAwQFBgcICQoLDA0ODw==\\0\\n" | "$tool" --rfc - >"$out" 2>"$err" && grep -q "line 1" "$err"'
 
 # Each refused command with its exact status: 2 for bad usage (an unknown
@@ -97,6 +170,20 @@ done <<'EOF_CASES'
 2|--help me
 2|--bogus
 2|-x
+2|-7x
+2|--count
+2|--count=
+2|--count=0
+2|-n 3 -n 3
+2|-n 3 --count=4
+2|-7 --help
+2|--version -n 3
+2|--version x
+2|--help --version
+2|--hex AAECAwQFBgcICQoLDA0ODw== --rfc AAECAwQFBgcICQoLDA0ODw==
+2|--rfc AAECAwQFBgcICQoLDA0ODw== -n 1
+2|--help=x
+2|--from 000102030405060708090a0b0c0d0e0f
 1|--hex AAECAwQFBgcICQoLDA0ODx==
 1|--hex AAECAwQFBgcICQoLDA0ODw
 1|--hex AAECAwQFBgcICQoLDA0OD/==
@@ -109,5 +196,32 @@ done <<'EOF_CASES'
 1|--from-hex g00102030405060708090a0b0c0d0e0f
 1|--from-hex 000102030405060708090a0b0c0d0e0f00
 EOF_CASES
+# The examples of the README and of varo-uuid(1) that make no fresh
+# identifier and write no file: each command's output (stdout and stderr,
+# white space folded, as a page may wrap a line) is what the page shows.
+folded() { printf '%s\n' "$1" | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
+if [ -n "$src" ]; then
+    bin=$(mktemp -d)
+    ln -s "$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")" "$bin/varo-uuid"
+    for page in "$src/README.md" "$src/man/varo-uuid.1.in"; do
+        # Records "COMMAND<tab>OUTPUT" from the code blocks: a line "$ ..."
+        # and the lines after it, up to the next command or the block's end.
+        sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\(rs/\\/g' "$page" | awk '
+            function flush() { if (cmd != "" && output != "") print cmd "\t" output; cmd = ""; output = "" }
+            /^(```|\.EX|\.EE)/ { flush(); block = !block; next }
+            block && /^\$ / { flush(); cmd = substr($0, 3); next }
+            block && cmd != "" { output = output " " $0 }
+            END { flush() }' >"$out"
+        while IFS="$(printf '\t')" read -r cmd want; do
+            case $cmd in *varo-uuid*) ;; *) continue ;; esac
+            case " $cmd " in *" -n "* | *" -7 "* | *">"*) continue ;; esac
+            got=$(PATH="$bin:$PATH" sh -c "$cmd" 2>&1)
+            check "$(basename "$page"): \$ $cmd" '[ "$(folded "$got")" = "$(folded "$want")" ]'
+            examples=$((examples + 1))
+        done <"$out"
+    done
+    rm -r "$bin"
+    check "the pages hold 10 examples to run, not $examples" '[ "$examples" -ge 10 ]'
+fi
 [ $fail -eq 0 ] && echo "tool_test: all checks passed"
 exit $fail

@@ -3,12 +3,16 @@
  * and from their 16 raw bytes and their RFC 9562 form, through the
  * library's public interface only.
  */
-#define _POSIX_C_SOURCE 200112L /* gmtime_r */
+#define _GNU_SOURCE /* dladdr, getopt_long, gmtime_r, realpath */
+#include <dlfcn.h>
 #include <errno.h>
+#include <getopt.h>
+#include <poll.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "varo_uuid.h"
 
@@ -22,38 +26,96 @@ static const char usage_text[] =
     "       varo-uuid --from-hex HEX|-\n"
     "       varo-uuid --rfc TEXT|-\n"
     "       varo-uuid --from-rfc RFC|-\n"
-    "       varo-uuid --help\n"
+    "       varo-uuid --help | --version\n"
     "\n"
     "Makes new identifiers, checks an identifier text, or converts one between\n"
     "its text, its raw bytes and its RFC 9562 form.\n"
     "\n"
     "  (no option)      print one new identifier\n"
-    "  -n N             print N new identifiers, one a line (N >= 1)\n"
+    "  -n N, --count=N  print N new identifiers, one a line (N >= 1)\n"
     "  -7               make time-ordered (version 7) identifiers: each one\n"
     "                   greater than the one before in its RFC form\n"
     "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
-    "                   variant is not RFC 9562's) and, for version 7, its time\n"
-    "                   in UTC, e.g. 2026-12-08T10:15:30.123Z\n"
-    "  --check TEXT     print nothing; exit 0 when TEXT is a canonical identifier\n"
-    "                   text, else 1\n"
-    "  --hex TEXT       print the 16 raw bytes of TEXT as 32 lower-case hex digits\n"
-    "  --from-hex HEX   print the identifier text of 32 hex digits\n"
+    "                   variant is not RFC 9562's), for version 7 its time in\n"
+    "                   UTC (e.g. 2026-12-08T10:15:30.123Z), and last the raw\n"
+    "                   bytes as --hex prints them\n"
+    "  --check TEXT     print nothing on standard output; exit 0 when TEXT is a\n"
+    "                   canonical identifier text, else 1 with the reason on\n"
+    "                   standard error\n"
+    "  --hex TEXT       print the 16 raw bytes of TEXT, in order, as 32 lower-case\n"
+    "                   hex digits\n"
+    "  --from-hex HEX   print the identifier text of 32 hex digits read as the raw\n"
+    "                   bytes in order: 000102030405060708090a0b0c0d0e0f gives\n"
+    "                   AAECAwQFBgcICQoLDA0ODw==\n"
     "  --rfc TEXT       print the RFC form of TEXT: 8-4-4-4-12 lower-case hex\n"
     "  --from-rfc RFC   print the identifier text of an RFC form (36 characters,\n"
-    "                   the same in {braces} or after urn:uuid:, or 32 hex digits;\n"
-    "                   either case)\n"
-    "  --help           print this help\n"
+    "                   the same in {braces} or after urn:uuid:, either case);\n"
+    "                   32 hex digits alone are the RFC form without its dashes:\n"
+    "                   030201000504070608090a0b0c0d0e0f gives\n"
+    "                   AAECAwQFBgcICQoLDA0ODw==\n"
+    "  -h, --help       print this help\n"
+    "  -V, --version    print the versions of varo-uuid and of the library\n"
+    "\n"
+    "Options go in any order; -n and -7 only with each other.\n"
     "\n"
     "With '-' in place of the value, the values are read from standard input,\n"
-    "one a line, and the results written one a line; the first bad line stops\n"
-    "the run with exit status 1 and its line number on standard error.\n"
+    "one a line, and the results written one a line, each before the tool waits\n"
+    "for more input; the first bad line stops the run with exit status 1 and\n"
+    "its line number on standard error.\n"
     "\n"
     "An identifier text is 24 characters: 22 of A-Z a-z 0-9 + _, the last of\n"
-    "them A, Q, g or w, then \"==\".\n";
+    "them A, Q, g or w, then \"==\". The RFC form shows the raw bytes with\n"
+    "its first three fields little-endian: raw 000102030405060708090a0b0c0d0e0f\n"
+    "is 03020100-0504-0706-0809-0a0b0c0d0e0f, as Windows and .NET print a GUID.\n"
+    "So the same 32 hex digits give two different identifiers through\n"
+    "--from-hex and --from-rfc; --info prints both forms.\n";
+
+/*
+ * Writes `value` to stderr between single quotes, every byte that a
+ * terminal would not show as itself escaped: \t \n \r, \xHH for any other
+ * control or non-ASCII byte, and \' and \\ for the quote and the escape.
+ * Bad input thus never moves the cursor or reaches the terminal as a
+ * control sequence, and every byte of it can be seen.
+ */
+static void put_quoted(const char *value) {
+    putc('\'', stderr);
+    for (const unsigned char *p = (const unsigned char *)value; *p != '\0'; ++p) {
+        const unsigned char c = *p;
+        if (c == '\'' || c == '\\') {
+            fprintf(stderr, "\\%c", c);
+        } else if (c == '\t' || c == '\n' || c == '\r') {
+            fprintf(stderr, "\\%c", c == '\t' ? 't' : c == '\n' ? 'n' : 'r');
+        } else if (c < 0x20 || c >= 0x7f) {
+            fprintf(stderr, "\\x%02x", c);
+        } else {
+            putc(c, stderr);
+        }
+    }
+    putc('\'', stderr);
+}
+
+/*
+ * "varo-uuid: [line N: ]WHY: 'VALUE'": a bad value, quoted. A value whose
+ * only fault may be the carriage return of a CRLF line end says so, as the
+ * escaped \r is easy to miss.
+ */
+static void value_error(unsigned long long line, const char *why, const char *value) {
+    fputs("varo-uuid: ", stderr);
+    if (line != 0) fprintf(stderr, "line %llu: ", line);
+    fprintf(stderr, "%s: ", why);
+    put_quoted(value);
+    const size_t n = strlen(value);
+    if (n > 0 && value[n - 1] == '\r') {
+        fprintf(stderr, " (the %s ends in a carriage return)", line != 0 ? "line" : "value");
+    }
+    putc('\n', stderr);
+}
 
 static int usage_error(const char *what, const char *arg) {
     if (arg != NULL) {
-        fprintf(stderr, "varo-uuid: %s: '%s'\n", what, arg);
+        fprintf(stderr, "varo-uuid: %s: ", what);
+        put_quoted(arg);
+        putc('\n', stderr);
     } else {
         fprintf(stderr, "varo-uuid: %s\n", what);
     }
@@ -93,7 +155,7 @@ static int generate(unsigned long long count, int (*make)(char *)) {
 }
 
 /* ---- Conversions ----------------------------------------------------------
- * Each writes the result of one value into `out` (at least 96 bytes) and
+ * Each writes the result of one value into `out` (at least 128 bytes) and
  * returns 1, or returns 0 and points *why at what is wrong with the value. */
 
 static int check(const char *text, char *out, const char **why) {
@@ -145,26 +207,31 @@ static int rfc_to_text(const char *rfc, char *out, const char **why) {
     return varo_uuid_from_rfc(rfc, out) == 0;
 }
 
-/* "RFC VERSION [TIME]": the time, for version 7, in UTC with milliseconds. */
+/*
+ * "RFC VERSION [TIME] HEX": the version, or - for another variant; for
+ * version 7 the time in UTC with milliseconds; last the raw bytes as --hex
+ * prints them, so that both readings of 32 hex digits are in view.
+ */
 static int text_info(const char *text, char *out, const char **why) {
     *why = "not a canonical identifier text";
     if (varo_uuid_to_rfc(text, out) != 0) return 0;
     const int version = varo_uuid_version(text);
     char *end = out + strlen(out);
     if (version < 0) {
-        strcpy(end, " -");
-        return 1;
+        end += sprintf(end, " -");
+    } else {
+        end += sprintf(end, " %d", version);
     }
-    end += sprintf(end, " %d", version);
     long long ms = 0;
-    if (varo_uuid_time(text, &ms) == 0) {
+    if (version >= 0 && varo_uuid_time(text, &ms) == 0) {
         const time_t seconds = (time_t)(ms / 1000);
         struct tm utc;
         if (gmtime_r(&seconds, &utc) == NULL) return 0;
         end += strftime(end, 40, " %Y-%m-%dT%H:%M:%S", &utc);
-        sprintf(end, ".%03dZ", (int)(ms % 1000));
+        end += sprintf(end, ".%03dZ", (int)(ms % 1000));
     }
-    return 1;
+    *end++ = ' ';
+    return text_to_hex(text, end, why);
 }
 
 typedef int (*convert_fn)(const char *value, char *out, const char **why);
@@ -175,10 +242,10 @@ static void put_result(const char *out) {
 }
 
 static int convert_one(convert_fn convert, const char *value) {
-    char out[96];
+    char out[128];
     const char *why = "";
     if (!convert(value, out, &why)) {
-        fprintf(stderr, "varo-uuid: %s: '%s'\n", why, value);
+        value_error(0, why, value);
         return EXIT_BAD_INPUT;
     }
     put_result(out);
@@ -186,97 +253,326 @@ static int convert_one(convert_fn convert, const char *value) {
 }
 
 /*
- * Reads one line of standard input into `line` (`size` bytes), without its
- * newline. Returns 0 at the end of the input, else 1, with *bad pointing at
- * what is wrong with the line, or null. A line stops being read at its
- * first fault: the run stops there anyway.
+ * Standard input, read in blocks with read(2) rather than through stdio, so
+ * that the tool knows when it has used up what has arrived. Only then, just
+ * before read() may wait for more, do the results so far go out: a program
+ * that writes a line and waits for its answer gets it, and a stream that
+ * arrives faster than it is converted is still written in large blocks.
  */
-static int read_line(char *line, size_t size, const char **bad) {
-    int c = getc(stdin);
-    if (c == EOF) return 0;
-    size_t n = 0;
-    *bad = NULL;
-    for (; c != EOF && c != '\n'; c = getc(stdin)) {
-        if (c == '\0') {
-            *bad = "NUL byte in line";
-            break;
-        }
-        if (n + 1 == size) {
-            *bad = "line too long";
-            break;
-        }
-        line[n++] = (char)c;
+struct input {
+    char data[1 << 16];
+    size_t start, end; /* the bytes not yet taken */
+    int at_end;        /* read() found the end of the input */
+    int read_error;    /* errno of a failed read(), or 0 */
+    int write_failed;  /* the results could not be written out */
+};
+
+/* Keeps the bytes not yet taken, writes the results out and reads more
+ * behind those bytes. Returns 0 once nothing more can come. */
+static int refill(struct input *in) {
+    memmove(in->data, in->data + in->start, in->end - in->start);
+    in->end -= in->start;
+    in->start = 0;
+    if (fflush(stdout) != 0) {
+        in->write_failed = 1;
+        return 0;
     }
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, in->data + in->end, sizeof in->data - in->end);
+        if (got > 0) {
+            in->end += (size_t)got;
+            return 1;
+        }
+        if (got == 0) {
+            in->at_end = 1;
+            return 0;
+        }
+        if (errno == EINTR) continue;
+        /* A non-blocking input that has nothing yet: wait for it. */
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            struct pollfd fd = {STDIN_FILENO, POLLIN, 0};
+            if (poll(&fd, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        in->read_error = errno;
+        return 0;
+    }
+}
+
+/*
+ * Takes one line of the input into `line` (`size` bytes), without its
+ * newline. Returns 0 when no line is left (or reading or writing failed),
+ * else 1, with *bad pointing at what is wrong with the line, or null. A
+ * line is taken only up to its first fault: the run stops there anyway.
+ */
+static int read_line(struct input *in, char *line, size_t size, const char **bad) {
+    const char *begin = in->data + in->start;
+    const char *newline = memchr(begin, '\n', in->end - in->start);
+    /* A line longer than `size` - 1 is bad before its end has come. */
+    while (newline == NULL && in->end - in->start < size && !in->at_end) {
+        const size_t seen = in->end - in->start;
+        const int more = refill(in);
+        begin = in->data + in->start; /* the bytes have moved, more or not */
+        if (!more) break;
+        newline = memchr(begin + seen, '\n', in->end - in->start - seen);
+    }
+    if (in->read_error != 0 || in->write_failed || in->start == in->end) return 0;
+    const size_t length = newline != NULL ? (size_t)(newline - begin) : in->end - in->start;
+    size_t n = length < size - 1 ? length : size - 1;
+    const char *nul = memchr(begin, '\0', n);
+    *bad = NULL;
+    if (nul != NULL) {
+        n = (size_t)(nul - begin);
+        *bad = "NUL byte in line";
+    } else if (length > size - 1) {
+        *bad = "line too long";
+    }
+    memcpy(line, begin, n);
     line[n] = '\0';
+    in->start += length + (newline != NULL);
     return 1;
 }
 
 /*
- * Converts standard input line by line, holding one line at a time. The
- * longest value accepted anywhere has 45 characters, so a longer line is
- * bad before the rest of it is read.
+ * Converts standard input line by line. The longest value accepted anywhere
+ * has 45 characters, so a longer line is bad before the rest of it is read.
  */
 static int convert_lines(convert_fn convert) {
+    static struct input in;
     char line[64];
-    char out[96];
+    char out[128];
     unsigned long long number = 0;
     const char *why = NULL;
-    while (read_line(line, sizeof line, &why)) {
+    while (read_line(&in, line, sizeof line, &why)) {
         ++number;
         if (why == NULL && convert(line, out, &why)) {
             put_result(out);
             continue;
         }
-        fprintf(stderr, "varo-uuid: line %llu: %s: '%s'\n", number, why, line);
+        value_error(number, why, line);
         finish_output();
         return EXIT_BAD_INPUT;
     }
-    if (ferror(stdin)) {
-        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(errno));
+    if (in.read_error != 0) {
+        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(in.read_error));
         finish_output();
         return EXIT_FAILURE;
     }
     return finish_output();
 }
 
-static const struct {
-    const char *name;
-    convert_fn convert;
-} conversions[] = {
-    {"--check", check},     {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
-    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text}, {"--info", text_info},
+/* ---- The command line ----------------------------------------------------
+ * getopt_long reads the options in any order and in the usual forms (-n 3,
+ * -n3, --count 3, --count=3). Each option sets one field of a request; what
+ * may go with what is checked once all are read. */
+
+/* Options that have no short form. */
+enum {
+    OPT_CHECK = 256,
+    OPT_HEX,
+    OPT_FROM_HEX,
+    OPT_RFC,
+    OPT_FROM_RFC,
+    OPT_INFO,
 };
 
-int main(int argc, char **argv) {
-    int (*make)(char *) = varo_uuid_generate_on_buf;
-    if (argc > 1 && strcmp(argv[1], "-7") == 0) {
-        make = varo_uuid_generate_v7_on_buf;
-        /* "-7" alone or "-7 -n N": the rest is read as without it. */
-        --argc;
-        ++argv;
-        if (argc > 1 && strcmp(argv[1], "-n") != 0) {
-            return usage_error("-7 takes only -n N", argv[1]);
+/* The conversion of each of those options, in their order from OPT_CHECK. */
+static const convert_fn conversions[] = {
+    check, text_to_hex, hex_to_text, text_to_rfc, rfc_to_text, text_info,
+};
+
+/* The leading ':' makes a missing value come back as ':', apart from '?'. */
+static const char short_options[] = ":7hn:V";
+static const struct option long_options[] = {
+    {"count", required_argument, NULL, 'n'},
+    {"help", no_argument, NULL, 'h'},
+    {"version", no_argument, NULL, 'V'},
+    {"check", required_argument, NULL, OPT_CHECK},
+    {"hex", required_argument, NULL, OPT_HEX},
+    {"from-hex", required_argument, NULL, OPT_FROM_HEX},
+    {"rfc", required_argument, NULL, OPT_RFC},
+    {"from-rfc", required_argument, NULL, OPT_FROM_RFC},
+    {"info", required_argument, NULL, OPT_INFO},
+    {NULL, 0, NULL, 0},
+};
+
+enum action { MAKE, CONVERT, HELP, VERSION };
+
+/* What one command line asks for. */
+struct request {
+    enum action action;
+    char action_option[16]; /* the option that chose the action; "" for MAKE */
+    /* MAKE: -n and -7, and the first of them given, for messages. */
+    unsigned long long count; /* 0 until -n is given */
+    int (*make)(char *);
+    char make_option[16];
+    /* CONVERT: the conversion and its value ("-": standard input). */
+    convert_fn convert;
+    const char *value;
+    /* The operands the action takes after the options (none, so far), and
+     * where they are. */
+    int operands_wanted;
+    char **operands;
+};
+
+/* The option as the user wrote it: "--name" or "-c". */
+static void option_name(char *name, size_t size, int c, int long_index) {
+    if (long_index >= 0) {
+        snprintf(name, size, "--%s", long_options[long_index].name);
+    } else {
+        snprintf(name, size, "-%c", c);
+    }
+}
+
+static int conflict(const char *option, const char *other) {
+    fprintf(stderr, "varo-uuid: '%s' cannot go with '%s'\n", option, other);
+    fputs("Try 'varo-uuid --help' for more information.\n", stderr);
+    return EXIT_USAGE;
+}
+
+/*
+ * The option that getopt_long just refused, as the user wrote it. A long
+ * option is the whole element, which getopt_long has passed; a short one is
+ * named alone, as it may sit in a cluster (-7x) that is not yet passed.
+ */
+static const char *refused_option(char **argv, int is_long, char *name, size_t size) {
+    if (is_long) return argv[optind - 1];
+    snprintf(name, size, "-%c", optopt);
+    return name;
+}
+
+/* True for the value of one of our options, short or long. */
+static int is_option_value(int c) {
+    return c >= OPT_CHECK || (c != ':' && c > 0 && c < 256 && strchr(short_options, c) != NULL);
+}
+
+/* How many long options begin with `prefix` (up to any "=value"). */
+static int long_prefix_matches(const char *prefix) {
+    const size_t n = strcspn(prefix, "=");
+    int matches = 0;
+    for (const struct option *o = long_options; o->name != NULL; ++o) {
+        matches += strncmp(o->name, prefix, n) == 0;
+    }
+    return matches;
+}
+
+/* Fills `req` from the command line: 0, or EXIT_USAGE after a message. */
+static int parse_command_line(int argc, char **argv, struct request *req) {
+    memset(req, 0, sizeof *req);
+    req->action = MAKE;
+    req->make = varo_uuid_generate_on_buf;
+    opterr = 0; /* the messages below are ours */
+    for (;;) {
+        int long_index = -1;
+        const int c = getopt_long(argc, argv, short_options, long_options, &long_index);
+        if (c == -1) break;
+        char name[16];
+        if (c == ':') {
+            /* A missing value ends its element, which is passed. */
+            const int is_long = strncmp(argv[optind - 1], "--", 2) == 0;
+            return usage_error("option needs a value",
+                               refused_option(argv, is_long, name, sizeof name));
+        }
+        if (c == '?') {
+            /* optopt is 0 for an unknown or ambiguous long option, the
+             * option's own value for a long one given a value that it does
+             * not take, and the character of an unknown short one. */
+            if (optopt == 0) {
+                const int ambiguous = long_prefix_matches(argv[optind - 1] + 2) > 1;
+                return usage_error(ambiguous ? "ambiguous option" : "unknown option",
+                                   argv[optind - 1]);
+            }
+            if (is_option_value(optopt)) {
+                return usage_error("option takes no value", argv[optind - 1]);
+            }
+            return usage_error("unknown option", refused_option(argv, 0, name, sizeof name));
+        }
+        option_name(name, sizeof name, c, long_index);
+        switch (c) {
+            case 'n':
+            case '7':
+                if ((c == 'n' && req->count != 0) ||
+                    (c == '7' && req->make == varo_uuid_generate_v7_on_buf)) {
+                    return usage_error("option given twice", name);
+                }
+                if (c == 'n' && !parse_count(optarg, &req->count)) {
+                    return usage_error("N must be a positive whole number", optarg);
+                }
+                if (c == '7') req->make = varo_uuid_generate_v7_on_buf;
+                if (req->make_option[0] == '\0') strcpy(req->make_option, name);
+                break;
+            default: /* an action: help, version or a conversion */
+                if (req->action != MAKE) return conflict(name, req->action_option);
+                strcpy(req->action_option, name);
+                if (c == 'h') {
+                    req->action = HELP;
+                } else if (c == 'V') {
+                    req->action = VERSION;
+                } else {
+                    req->action = CONVERT;
+                    req->convert = conversions[c - OPT_CHECK];
+                    req->value = optarg;
+                }
+                break;
         }
     }
-    if (argc == 1) return generate(1, make);
-    const char *opt = argv[1];
-    if (strcmp(opt, "--help") == 0 || strcmp(opt, "-h") == 0) {
-        if (argc != 2) return usage_error("unexpected argument", argv[2]);
-        fputs(usage_text, stdout);
-        return finish_output();
+    if (req->action != MAKE && req->make_option[0] != '\0') {
+        return conflict(req->make_option, req->action_option);
     }
-    convert_fn convert = NULL;
-    for (size_t i = 0; i < sizeof conversions / sizeof conversions[0]; ++i) {
-        if (strcmp(opt, conversions[i].name) == 0) convert = conversions[i].convert;
+    if (argc - optind > req->operands_wanted) {
+        return usage_error("unexpected argument", argv[optind + req->operands_wanted]);
     }
-    if (convert == NULL && strcmp(opt, "-n") != 0) return usage_error("unknown option", opt);
-    if (argc < 3) return usage_error("option needs a value", opt);
-    if (argc > 3) return usage_error("unexpected argument", argv[3]);
-    const char *value = argv[2];
-    if (convert != NULL) {
-        return strcmp(value, "-") == 0 ? convert_lines(convert) : convert_one(convert, value);
+    if (argc - optind < req->operands_wanted) return usage_error("too few arguments", NULL);
+    req->operands = argv + optind;
+    return 0;
+}
+
+/* "varo-uuid 1.2.0 (library 1.2.0)": this program's version, and that of
+ * the library it runs with, read from the name of the library's file (the
+ * two differ when the library was upgraded alone). */
+static int print_version(void) {
+    char library[32] = "unknown";
+    Dl_info info;
+    char *path = NULL;
+    /* The cast: ISO C has no conversion from a function to a data pointer;
+     * POSIX requires one for dladdr. */
+    union {
+        int (*function)(const char *);
+        void *data;
+    } symbol = {varo_uuid_is_valid};
+    if (dladdr(symbol.data, &info) != 0 && info.dli_fname != NULL &&
+        (path = realpath(info.dli_fname, NULL)) != NULL) {
+        static const char prefix[] = "libvaro_uuid.so.";
+        const char *base = strrchr(path, '/');
+        base = base == NULL ? path : base + 1;
+        if (strncmp(base, prefix, sizeof prefix - 1) == 0) {
+            const char *digits = base + sizeof prefix - 1;
+            const size_t n = strlen(digits);
+            if (n > 0 && n < sizeof library && strspn(digits, "0123456789.") == n) {
+                strcpy(library, digits);
+            }
+        }
     }
-    unsigned long long count = 0;
-    if (!parse_count(value, &count)) return usage_error("N must be a positive whole number", value);
-    return generate(count, make);
+    free(path);
+    printf("varo-uuid %d.%d.%d (library %s)\n", VARO_UUID_VERSION_MAJOR, VARO_UUID_VERSION_MINOR,
+           VARO_UUID_VERSION_PATCH, library);
+    return finish_output();
+}
+
+int main(int argc, char **argv) {
+    struct request req;
+    const int status = parse_command_line(argc, argv, &req);
+    if (status != 0) return status;
+    switch (req.action) {
+        case HELP:
+            fputs(usage_text, stdout);
+            return finish_output();
+        case VERSION:
+            return print_version();
+        case CONVERT:
+            return strcmp(req.value, "-") == 0 ? convert_lines(req.convert)
+                                               : convert_one(req.convert, req.value);
+        case MAKE:
+            break;
+    }
+    return generate(req.count == 0 ? 1 : req.count, req.make);
 }

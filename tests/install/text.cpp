@@ -5,7 +5,7 @@
 #include <varo_uuid.hpp>
 
 int main() {
-    std::set<varo::uuid> ids;  // ordered by text
+    std::set<varo::uuid> ids;  // in the order of varo_uuid_order()
     for (std::string_view in : {"AAECAwQFBgcICQoLDA0ODw==", "AAECAwQFBgcICQoLDA0ODx=="}) {
         auto id = varo::uuid::parse(in);  // general allocator
         if (!id) continue;                // the second: its character 21 has stray low bits

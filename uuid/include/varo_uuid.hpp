@@ -36,9 +36,11 @@ namespace varo {
 enum class uuid_errc : unsigned char {
     ok = 0,  // no failure
     // generate(), generate_v7(): no memory, or no fresh identifier could be
-    // had; parse(), from_rfc(): no memory (they draw nothing random)
+    // had (the C functions do not say which)
     generate_failed,
-    no_memory,    // decode(), clone(): the heap has no memory, or the handle names no heap
+    // decode(), clone(): the heap has no memory, or the handle names no
+    // heap; parse(), from_rfc(): the general allocator has no memory
+    no_memory,
     short_input,  // decode(): fewer than 16 bytes given
     empty,        // encode(), clone(), to_rfc(): the owner holds no identifier
     // encode(), to_rfc(): the library refused the text (never for texts made
@@ -118,7 +120,7 @@ class uuid {
     // The identifier of a canonical text (24 characters exactly as this
     // library writes them; see varo_uuid_is_valid()), in a new block from
     // the general allocator. `text` need not be NUL-terminated.
-    // Errors: not_identifier (nothing is allocated), generate_failed.
+    // Errors: not_identifier (nothing is allocated), no_memory.
     [[nodiscard]] static uuid_result<uuid> parse(std::string_view text) noexcept {
         if (text.size() != VARO_UUID_TEXT_CHARS) return {uuid{}, uuid_errc::not_identifier};
         char copy[VARO_UUID_TEXT_SIZE];
@@ -133,7 +135,7 @@ class uuid {
     // or after "urn:uuid:", or 32 hex digits, in either case (see
     // varo_uuid_from_rfc()), in a new block from the general allocator.
     // `rfc` need not be NUL-terminated.
-    // Errors: not_identifier (nothing is allocated), generate_failed.
+    // Errors: not_identifier (nothing is allocated), no_memory.
     [[nodiscard]] static uuid_result<uuid> from_rfc(std::string_view rfc) noexcept {
         // The longest form has 45 characters; a NUL inside is refused.
         char copy[46];
@@ -300,7 +302,7 @@ class uuid {
     // allocator; only no memory makes it fail.
     static uuid_result<uuid> owned_copy(const char *text) noexcept {
         char *block = varo_uuid_parse_alloc(text);
-        if (block == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        if (block == nullptr) return {uuid{}, uuid_errc::no_memory};
         return {uuid(block, origin::general, 0), uuid_errc::ok};
     }
 
