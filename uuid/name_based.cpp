@@ -1,0 +1,124 @@
+// Name-based identifiers: version 5 (SHA-1) and version 3 (MD5), hashed by
+// nettle.
+//
+// The hash runs over the namespace's 16 bytes in RFC field order, then the
+// name. Its first 16 bytes, with the version and the variant set, are the
+// identifier in RFC field order; stored as the GUID record (first three
+// fields little-endian) like every other identifier here, through the RFC
+// form's own order table, which is its own inverse.
+//
+// nettle's hashes are pure computations on the caller's context: no global
+// state, no allocation, no lock, so all of this is reentrant and callable
+// from a signal handler.
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "identifier.h"
+#include "platform/allocators.h"
+#include "rfc.h"
+
+namespace {
+
+using varo::rfc::kPrintOrder;
+
+struct Sha1 {
+    using Context = sha1_ctx;
+    static constexpr unsigned kVersion = 5;
+    static void init(Context *c) noexcept { sha1_init(c); }
+    static void update(Context *c, std::size_t n, const std::uint8_t *d) noexcept {
+        sha1_update(c, n, d);
+    }
+    static void digest(Context *c, std::size_t n, std::uint8_t *d) noexcept {
+        sha1_digest(c, n, d);
+    }
+};
+
+struct Md5 {
+    using Context = md5_ctx;
+    static constexpr unsigned kVersion = 3;
+    static void init(Context *c) noexcept { md5_init(c); }
+    static void update(Context *c, std::size_t n, const std::uint8_t *d) noexcept {
+        md5_update(c, n, d);
+    }
+    static void digest(Context *c, std::size_t n, std::uint8_t *d) noexcept {
+        md5_digest(c, n, d);
+    }
+};
+
+// Writes the GUID record of the name-based identifier to `raw`. Returns
+// false, writing nothing, when the namespace is null or not canonical, or
+// the name is null with a length.
+template <class Hash>
+bool make_name_based(const char *namespace_id, const void *name, std::size_t name_len,
+                     unsigned char *raw) noexcept {
+    unsigned char ns[VARO_UUID_RAW_SIZE];
+    if (namespace_id == nullptr || (name == nullptr && name_len != 0) ||
+        !varo::decode_canonical(namespace_id, ns)) {
+        return false;
+    }
+    std::uint8_t rfc[VARO_UUID_RAW_SIZE];
+    for (int k = 0; k < VARO_UUID_RAW_SIZE; ++k) rfc[k] = ns[kPrintOrder[k]];
+    // One update for the namespace and one for the name: nettle gathers
+    // them into its block, so a short name costs one compression as if the
+    // 16 + n bytes had been copied together first.
+    typename Hash::Context context;
+    Hash::init(&context);
+    Hash::update(&context, sizeof rfc, rfc);
+    // Nothing to hash for an empty name, whose pointer may be null.
+    if (name_len != 0) Hash::update(&context, name_len, static_cast<const std::uint8_t *>(name));
+    // Only the first 16 bytes of the digest are wanted.
+    Hash::digest(&context, sizeof rfc, rfc);
+    rfc[6] = static_cast<std::uint8_t>((rfc[6] & 0x0F) | Hash::kVersion << 4);
+    rfc[8] = static_cast<std::uint8_t>((rfc[8] & 0x3F) | 0x80);
+    for (int k = 0; k < VARO_UUID_RAW_SIZE; ++k) raw[kPrintOrder[k]] = rfc[k];
+    return true;
+}
+
+template <class Hash>
+int name_based_on_buf(const char *namespace_id, const void *name, std::size_t name_len,
+                      char *buf) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (buf == nullptr || !make_name_based<Hash>(namespace_id, name, name_len, raw)) return -1;
+    varo_uuid_from_bytes(raw, buf);
+    return 0;
+}
+
+// The input is checked and hashed before the block is taken, so a refused
+// one allocates nothing.
+template <class Hash>
+char *name_based_alloc(const char *namespace_id, const void *name, std::size_t name_len) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (!make_name_based<Hash>(namespace_id, name, name_len, raw)) return nullptr;
+    auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
+    if (block != nullptr) varo_uuid_from_bytes(raw, block);
+    return block;
+}
+
+}  // namespace
+
+extern "C" {
+
+int varo_uuid_generate_v5_on_buf(const char *namespace_id, const void *name, size_t name_len,
+                                 char *buf) noexcept {
+    return name_based_on_buf<Sha1>(namespace_id, name, name_len, buf);
+}
+
+char *varo_uuid_generate_v5_alloc(const char *namespace_id, const void *name,
+                                  size_t name_len) noexcept {
+    return name_based_alloc<Sha1>(namespace_id, name, name_len);
+}
+
+int varo_uuid_generate_v3_on_buf(const char *namespace_id, const void *name, size_t name_len,
+                                 char *buf) noexcept {
+    return name_based_on_buf<Md5>(namespace_id, name, name_len, buf);
+}
+
+char *varo_uuid_generate_v3_alloc(const char *namespace_id, const void *name,
+                                  size_t name_len) noexcept {
+    return name_based_alloc<Md5>(namespace_id, name, name_len);
+}
+
+}  // extern "C"
