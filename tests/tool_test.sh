@@ -15,6 +15,34 @@ check "known --hex" '[ "$("$tool" --hex AAECAwQFBgcICQoLDA0ODw==)" = 00010203040
 check "known --from-hex" '[ "$("$tool" --from-hex FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF)" = _____________________w== ]'
 check "round trip" '[ "$("$tool" --from-hex "$("$tool" --hex "$id")")" = "$id" ]'
 check "--help" '"$tool" --help | grep -q Usage'
+check "-h" '"$tool" -h | grep -q Usage'
+# One line: this program's version and that of the library it runs with,
+# which here is the one built with it.
+for opt in --version -V --vers; do
+    check "$opt" '"$tool" $opt >"$out" 2>"$err" && [ ! -s "$err" ] && [ "$(wc -l <"$out")" = 1 ] &&
+        grep -Eqx "varo-uuid ([0-9]+\.[0-9]+\.[0-9]+) \(library \1\)" "$out"'
+done
+# Options in any order and in each usual form: "-n 3", "-n3", "--count 3",
+# "--count=3", clustered, abbreviated.
+while IFS='|' read -r version args; do
+    # shellcheck disable=SC2086
+    check "'$args' makes three of version $version" \
+        '"$tool" $args >"$out" && [ "$(sort -u "$out" | wc -l)" = 3 ] &&
+         [ "$("$tool" --info - <"$out" | cut -d" " -f2 | sort -u)" = $version ]'
+done <<'EOF_FORMS'
+4|-n 3
+4|-n3
+4|--count 3
+4|--count=3
+4|--cou=3
+7|-n 3 -7
+7|-7 -n 3
+7|-7 -n3
+7|-7n3
+7|--count=3 -7
+EOF_FORMS
+check "--rfc=TEXT" '[ "$("$tool" --rfc=AAECAwQFBgcICQoLDA0ODw==)" = 03020100-0504-0706-0809-0a0b0c0d0e0f ]'
+check "an abbreviated --from-h" '[ "$("$tool" --from-h 000102030405060708090a0b0c0d0e0f)" = AAECAwQFBgcICQoLDA0ODw== ]'
 rfc=03020100-0504-0706-0809-0a0b0c0d0e0f
 check "known --rfc" '[ "$("$tool" --rfc AAECAwQFBgcICQoLDA0ODw==)" = $rfc ]'
 for form in $rfc 03020100-0504-0706-0809-0A0B0C0D0E0F "{$rfc}" urn:uuid:$rfc URN:UUID:$rfc 030201000504070608090a0b0c0d0e0f; do
@@ -97,6 +125,20 @@ done <<'EOF_CASES'
 2|--help me
 2|--bogus
 2|-x
+2|-7x
+2|--count
+2|--count=
+2|--count=0
+2|-n 3 -n 3
+2|-n 3 --count=4
+2|-7 --help
+2|--version -n 3
+2|--version x
+2|--help --version
+2|--hex AAECAwQFBgcICQoLDA0ODw== --rfc AAECAwQFBgcICQoLDA0ODw==
+2|--rfc AAECAwQFBgcICQoLDA0ODw== -n 1
+2|--help=x
+2|--from 000102030405060708090a0b0c0d0e0f
 1|--hex AAECAwQFBgcICQoLDA0ODx==
 1|--hex AAECAwQFBgcICQoLDA0ODw
 1|--hex AAECAwQFBgcICQoLDA0OD/==

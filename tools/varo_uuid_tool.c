@@ -3,8 +3,10 @@
  * and from their 16 raw bytes and their RFC 9562 form, through the
  * library's public interface only.
  */
-#define _POSIX_C_SOURCE 200112L /* gmtime_r */
+#define _GNU_SOURCE /* dladdr, getopt_long, gmtime_r, realpath */
+#include <dlfcn.h>
 #include <errno.h>
+#include <getopt.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -22,13 +24,13 @@ static const char usage_text[] =
     "       varo-uuid --from-hex HEX|-\n"
     "       varo-uuid --rfc TEXT|-\n"
     "       varo-uuid --from-rfc RFC|-\n"
-    "       varo-uuid --help\n"
+    "       varo-uuid --help | --version\n"
     "\n"
     "Makes new identifiers, checks an identifier text, or converts one between\n"
     "its text, its raw bytes and its RFC 9562 form.\n"
     "\n"
     "  (no option)      print one new identifier\n"
-    "  -n N             print N new identifiers, one a line (N >= 1)\n"
+    "  -n N, --count=N  print N new identifiers, one a line (N >= 1)\n"
     "  -7               make time-ordered (version 7) identifiers: each one\n"
     "                   greater than the one before in its RFC form\n"
     "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
@@ -42,7 +44,10 @@ static const char usage_text[] =
     "  --from-rfc RFC   print the identifier text of an RFC form (36 characters,\n"
     "                   the same in {braces} or after urn:uuid:, or 32 hex digits;\n"
     "                   either case)\n"
-    "  --help           print this help\n"
+    "  -h, --help       print this help\n"
+    "  -V, --version    print the versions of varo-uuid and of the library\n"
+    "\n"
+    "Options go in any order; -n and -7 only with each other.\n"
     "\n"
     "With '-' in place of the value, the values are read from standard input,\n"
     "one a line, and the results written one a line; the first bad line stops\n"
@@ -239,44 +244,219 @@ static int convert_lines(convert_fn convert) {
     return finish_output();
 }
 
-static const struct {
-    const char *name;
-    convert_fn convert;
-} conversions[] = {
-    {"--check", check},     {"--hex", text_to_hex},      {"--from-hex", hex_to_text},
-    {"--rfc", text_to_rfc}, {"--from-rfc", rfc_to_text}, {"--info", text_info},
+/* ---- The command line ----------------------------------------------------
+ * getopt_long reads the options in any order and in the usual forms (-n 3,
+ * -n3, --count 3, --count=3). Each option sets one field of a request; what
+ * may go with what is checked once all are read. */
+
+/* Options that have no short form. */
+enum {
+    OPT_CHECK = 256,
+    OPT_HEX,
+    OPT_FROM_HEX,
+    OPT_RFC,
+    OPT_FROM_RFC,
+    OPT_INFO,
 };
 
-int main(int argc, char **argv) {
-    int (*make)(char *) = varo_uuid_generate_on_buf;
-    if (argc > 1 && strcmp(argv[1], "-7") == 0) {
-        make = varo_uuid_generate_v7_on_buf;
-        /* "-7" alone or "-7 -n N": the rest is read as without it. */
-        --argc;
-        ++argv;
-        if (argc > 1 && strcmp(argv[1], "-n") != 0) {
-            return usage_error("-7 takes only -n N", argv[1]);
+/* The conversion of each of those options, in their order from OPT_CHECK. */
+static const convert_fn conversions[] = {
+    check, text_to_hex, hex_to_text, text_to_rfc, rfc_to_text, text_info,
+};
+
+/* The leading ':' makes a missing value come back as ':', apart from '?'. */
+static const char short_options[] = ":7hn:V";
+static const struct option long_options[] = {
+    {"count", required_argument, NULL, 'n'},
+    {"help", no_argument, NULL, 'h'},
+    {"version", no_argument, NULL, 'V'},
+    {"check", required_argument, NULL, OPT_CHECK},
+    {"hex", required_argument, NULL, OPT_HEX},
+    {"from-hex", required_argument, NULL, OPT_FROM_HEX},
+    {"rfc", required_argument, NULL, OPT_RFC},
+    {"from-rfc", required_argument, NULL, OPT_FROM_RFC},
+    {"info", required_argument, NULL, OPT_INFO},
+    {NULL, 0, NULL, 0},
+};
+
+enum action { MAKE, CONVERT, HELP, VERSION };
+
+/* What one command line asks for. */
+struct request {
+    enum action action;
+    char action_option[16]; /* the option that chose the action; "" for MAKE */
+    /* MAKE: -n and -7, and the first of them given, for messages. */
+    unsigned long long count; /* 0 until -n is given */
+    int (*make)(char *);
+    char make_option[16];
+    /* CONVERT: the conversion and its value ("-": standard input). */
+    convert_fn convert;
+    const char *value;
+    /* The operands the action takes after the options (none, so far), and
+     * where they are. */
+    int operands_wanted;
+    char **operands;
+};
+
+/* The option as the user wrote it: "--name" or "-c". */
+static void option_name(char *name, size_t size, int c, int long_index) {
+    if (long_index >= 0) {
+        snprintf(name, size, "--%s", long_options[long_index].name);
+    } else {
+        snprintf(name, size, "-%c", c);
+    }
+}
+
+static int conflict(const char *option, const char *other) {
+    fprintf(stderr, "varo-uuid: '%s' cannot go with '%s'\n", option, other);
+    fputs("Try 'varo-uuid --help' for more information.\n", stderr);
+    return EXIT_USAGE;
+}
+
+/*
+ * The option that getopt_long just refused, as the user wrote it. A long
+ * option is the whole element, which getopt_long has passed; a short one is
+ * named alone, as it may sit in a cluster (-7x) that is not yet passed.
+ */
+static const char *refused_option(char **argv, int is_long, char *name, size_t size) {
+    if (is_long) return argv[optind - 1];
+    snprintf(name, size, "-%c", optopt);
+    return name;
+}
+
+/* True for the value of one of our options, short or long. */
+static int is_option_value(int c) {
+    return c >= OPT_CHECK || (c != ':' && c > 0 && c < 256 && strchr(short_options, c) != NULL);
+}
+
+/* How many long options begin with `prefix` (up to any "=value"). */
+static int long_prefix_matches(const char *prefix) {
+    const size_t n = strcspn(prefix, "=");
+    int matches = 0;
+    for (const struct option *o = long_options; o->name != NULL; ++o) {
+        matches += strncmp(o->name, prefix, n) == 0;
+    }
+    return matches;
+}
+
+/* Fills `req` from the command line: 0, or EXIT_USAGE after a message. */
+static int parse_command_line(int argc, char **argv, struct request *req) {
+    memset(req, 0, sizeof *req);
+    req->action = MAKE;
+    req->make = varo_uuid_generate_on_buf;
+    opterr = 0; /* the messages below are ours */
+    for (;;) {
+        int long_index = -1;
+        const int c = getopt_long(argc, argv, short_options, long_options, &long_index);
+        if (c == -1) break;
+        char name[16];
+        if (c == ':') {
+            /* A missing value ends its element, which is passed. */
+            const int is_long = strncmp(argv[optind - 1], "--", 2) == 0;
+            return usage_error("option needs a value",
+                               refused_option(argv, is_long, name, sizeof name));
+        }
+        if (c == '?') {
+            /* optopt is 0 for an unknown or ambiguous long option, the
+             * option's own value for a long one given a value that it does
+             * not take, and the character of an unknown short one. */
+            if (optopt == 0) {
+                const int ambiguous = long_prefix_matches(argv[optind - 1] + 2) > 1;
+                return usage_error(ambiguous ? "ambiguous option" : "unknown option",
+                                   argv[optind - 1]);
+            }
+            if (is_option_value(optopt)) {
+                return usage_error("option takes no value", argv[optind - 1]);
+            }
+            return usage_error("unknown option", refused_option(argv, 0, name, sizeof name));
+        }
+        option_name(name, sizeof name, c, long_index);
+        switch (c) {
+            case 'n':
+            case '7':
+                if ((c == 'n' && req->count != 0) ||
+                    (c == '7' && req->make == varo_uuid_generate_v7_on_buf)) {
+                    return usage_error("option given twice", name);
+                }
+                if (c == 'n' && !parse_count(optarg, &req->count)) {
+                    return usage_error("N must be a positive whole number", optarg);
+                }
+                if (c == '7') req->make = varo_uuid_generate_v7_on_buf;
+                if (req->make_option[0] == '\0') strcpy(req->make_option, name);
+                break;
+            default: /* an action: help, version or a conversion */
+                if (req->action != MAKE) return conflict(name, req->action_option);
+                strcpy(req->action_option, name);
+                if (c == 'h') {
+                    req->action = HELP;
+                } else if (c == 'V') {
+                    req->action = VERSION;
+                } else {
+                    req->action = CONVERT;
+                    req->convert = conversions[c - OPT_CHECK];
+                    req->value = optarg;
+                }
+                break;
         }
     }
-    if (argc == 1) return generate(1, make);
-    const char *opt = argv[1];
-    if (strcmp(opt, "--help") == 0 || strcmp(opt, "-h") == 0) {
-        if (argc != 2) return usage_error("unexpected argument", argv[2]);
-        fputs(usage_text, stdout);
-        return finish_output();
+    if (req->action != MAKE && req->make_option[0] != '\0') {
+        return conflict(req->make_option, req->action_option);
     }
-    convert_fn convert = NULL;
-    for (size_t i = 0; i < sizeof conversions / sizeof conversions[0]; ++i) {
-        if (strcmp(opt, conversions[i].name) == 0) convert = conversions[i].convert;
+    if (argc - optind > req->operands_wanted) {
+        return usage_error("unexpected argument", argv[optind + req->operands_wanted]);
     }
-    if (convert == NULL && strcmp(opt, "-n") != 0) return usage_error("unknown option", opt);
-    if (argc < 3) return usage_error("option needs a value", opt);
-    if (argc > 3) return usage_error("unexpected argument", argv[3]);
-    const char *value = argv[2];
-    if (convert != NULL) {
-        return strcmp(value, "-") == 0 ? convert_lines(convert) : convert_one(convert, value);
+    if (argc - optind < req->operands_wanted) return usage_error("too few arguments", NULL);
+    req->operands = argv + optind;
+    return 0;
+}
+
+/* "varo-uuid 1.2.0 (library 1.2.0)": this program's version, and that of
+ * the library it runs with, read from the name of the library's file (the
+ * two differ when the library was upgraded alone). */
+static int print_version(void) {
+    char library[32] = "unknown";
+    Dl_info info;
+    char *path = NULL;
+    /* The cast: ISO C has no conversion from a function to a data pointer;
+     * POSIX requires one for dladdr. */
+    union {
+        int (*function)(const char *);
+        void *data;
+    } symbol = {varo_uuid_is_valid};
+    if (dladdr(symbol.data, &info) != 0 && info.dli_fname != NULL &&
+        (path = realpath(info.dli_fname, NULL)) != NULL) {
+        static const char prefix[] = "libvaro_uuid.so.";
+        const char *base = strrchr(path, '/');
+        base = base == NULL ? path : base + 1;
+        if (strncmp(base, prefix, sizeof prefix - 1) == 0) {
+            const char *digits = base + sizeof prefix - 1;
+            const size_t n = strlen(digits);
+            if (n > 0 && n < sizeof library && strspn(digits, "0123456789.") == n) {
+                strcpy(library, digits);
+            }
+        }
     }
-    unsigned long long count = 0;
-    if (!parse_count(value, &count)) return usage_error("N must be a positive whole number", value);
-    return generate(count, make);
+    free(path);
+    printf("varo-uuid %d.%d.%d (library %s)\n", VARO_UUID_VERSION_MAJOR, VARO_UUID_VERSION_MINOR,
+           VARO_UUID_VERSION_PATCH, library);
+    return finish_output();
+}
+
+int main(int argc, char **argv) {
+    struct request req;
+    const int status = parse_command_line(argc, argv, &req);
+    if (status != 0) return status;
+    switch (req.action) {
+        case HELP:
+            fputs(usage_text, stdout);
+            return finish_output();
+        case VERSION:
+            return print_version();
+        case CONVERT:
+            return strcmp(req.value, "-") == 0 ? convert_lines(req.convert)
+                                               : convert_one(req.convert, req.value);
+        case MAKE:
+            break;
+    }
+    return generate(req.count == 0 ? 1 : req.count, req.make);
 }
