@@ -64,23 +64,24 @@ void prepare_inputs() {
         for (std::size_t i = 0; i < kRing; ++i) {
             std::memcpy(r.bytes.data() + i * (16 + length), g_dns, 16);
         }
-        for (std::size_t i = 0; i < kRing; ++i) {
-            char text[VARO_UUID_TEXT_SIZE], rfc[VARO_UUID_RFC_SIZE], peer[VARO_UUID_RFC_SIZE];
-            uuid_t raw;
-            if (varo_uuid_generate_v5_on_buf(VARO_UUID_NAMESPACE_DNS, r.name(i), length, text) != 0 ||
-                varo_uuid_to_rfc(text, rfc) != 0) {
-                die("varo_uuid_generate_v5_on_buf failed");
+        const struct {
+            int (*ours)(const char *, const void *, size_t, char *) noexcept;
+            void (*peer)(uuid_t, const uuid_t, const char *, size_t);
+        } kinds[] = {{varo_uuid_generate_v5_on_buf, uuid_generate_sha1},
+                     {varo_uuid_generate_v3_on_buf, uuid_generate_md5}};
+        for (const auto &kind : kinds) {
+            for (std::size_t i = 0; i < kRing; ++i) {
+                char text[VARO_UUID_TEXT_SIZE], rfc[VARO_UUID_RFC_SIZE], peer[VARO_UUID_RFC_SIZE];
+                uuid_t raw;
+                if (kind.ours(VARO_UUID_NAMESPACE_DNS, r.name(i), length, text) != 0 ||
+                    varo_uuid_to_rfc(text, rfc) != 0) {
+                    die("a name-based identifier could not be made");
+                }
+                kind.peer(raw, g_dns, reinterpret_cast<const char *>(r.name(i)), length);
+                uuid_unparse_lower(raw, peer);
+                if (std::strcmp(rfc, peer) != 0)
+                    die("a name-based identifier differs from libuuid");
             }
-            uuid_generate_sha1(raw, g_dns, reinterpret_cast<const char *>(r.name(i)), length);
-            uuid_unparse_lower(raw, peer);
-            if (std::strcmp(rfc, peer) != 0) die("version 5 differs from libuuid");
-            if (varo_uuid_generate_v3_on_buf(VARO_UUID_NAMESPACE_DNS, r.name(i), length, text) != 0 ||
-                varo_uuid_to_rfc(text, rfc) != 0) {
-                die("varo_uuid_generate_v3_on_buf failed");
-            }
-            uuid_generate_md5(raw, g_dns, reinterpret_cast<const char *>(r.name(i)), length);
-            uuid_unparse_lower(raw, peer);
-            if (std::strcmp(rfc, peer) != 0) die("version 3 differs from libuuid");
         }
         g_rings.push_back(std::move(r));
     }
@@ -146,10 +147,10 @@ void nettle_hash(State &state, bool split, const Ring *ring) {
 int main(int argc, char **argv) {
     prepare_inputs();
 
-    constexpr auto sha1 = nettle_hash<sha1_ctx, nettle_sha1_init, nettle_sha1_update,
-                                      nettle_sha1_digest>;
-    constexpr auto md5 = nettle_hash<md5_ctx, nettle_md5_init, nettle_md5_update,
-                                     nettle_md5_digest>;
+    constexpr auto sha1 =
+        nettle_hash<sha1_ctx, nettle_sha1_init, nettle_sha1_update, nettle_sha1_digest>;
+    constexpr auto md5 =
+        nettle_hash<md5_ctx, nettle_md5_init, nettle_md5_update, nettle_md5_digest>;
     for (const Ring &r : g_rings) {
         const auto reg = [&](const char *who, auto fn, auto how) {
             char name[64];

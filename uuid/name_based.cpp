@@ -47,34 +47,26 @@ void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
     std::memcpy(out, &w, sizeof w);
 }
 
-struct Sha1 {
-    using Context = sha1_ctx;
-    static constexpr unsigned kVersion = 5;
-    static void init(Context *c) noexcept { sha1_init(c); }
-    static void update(Context *c, std::size_t n, const std::uint8_t *d) noexcept {
-        sha1_update(c, n, d);
+// One of nettle's hashes, and the version of the identifiers it makes.
+template <class Context, unsigned version, void (*init_fn)(Context *),
+          void (*update_fn)(Context *, std::size_t, const std::uint8_t *),
+          void (*digest_fn)(Context *, std::size_t, std::uint8_t *)>
+struct Hash {
+    using Ctx = Context;
+    static constexpr unsigned kVersion = version;
+    static void init(Ctx *c) noexcept { init_fn(c); }
+    static void update(Ctx *c, std::size_t n, const std::uint8_t *d) noexcept {
+        update_fn(c, n, d);
     }
-    static void digest(Context *c, std::size_t n, std::uint8_t *d) noexcept {
-        sha1_digest(c, n, d);
-    }
+    static void digest(Ctx *c, std::size_t n, std::uint8_t *d) noexcept { digest_fn(c, n, d); }
 };
-
-struct Md5 {
-    using Context = md5_ctx;
-    static constexpr unsigned kVersion = 3;
-    static void init(Context *c) noexcept { md5_init(c); }
-    static void update(Context *c, std::size_t n, const std::uint8_t *d) noexcept {
-        md5_update(c, n, d);
-    }
-    static void digest(Context *c, std::size_t n, std::uint8_t *d) noexcept {
-        md5_digest(c, n, d);
-    }
-};
+using Sha1 = Hash<sha1_ctx, 5, sha1_init, sha1_update, sha1_digest>;
+using Md5 = Hash<md5_ctx, 3, md5_init, md5_update, md5_digest>;
 
 // Writes the GUID record of the name-based identifier to `raw`. Returns
 // false, writing nothing, when the namespace is null or not canonical, or
 // the name is null with a length.
-template <class Hash>
+template <class H>
 bool make_name_based(const char *namespace_id, const void *name, std::size_t name_len,
                      unsigned char *raw) noexcept {
     alignas(16) std::uint8_t ns[VARO_UUID_RAW_SIZE];
@@ -87,36 +79,36 @@ bool make_name_based(const char *namespace_id, const void *name, std::size_t nam
     // One update for the namespace and one for the name: nettle gathers
     // them into its block, so a short name costs one compression as if the
     // 16 + n bytes had been copied together first.
-    typename Hash::Context context;
-    Hash::init(&context);
-    Hash::update(&context, sizeof rfc, rfc);
+    typename H::Ctx context;
+    H::init(&context);
+    H::update(&context, sizeof rfc, rfc);
     // Nothing to hash for an empty name, whose pointer may be null.
-    if (name_len != 0) Hash::update(&context, name_len, static_cast<const std::uint8_t *>(name));
+    if (name_len != 0) H::update(&context, name_len, static_cast<const std::uint8_t *>(name));
     // Only the first 16 bytes of the digest are wanted: the identifier in
     // RFC order, with its version and variant.
     std::uint8_t digest[VARO_UUID_RAW_SIZE];
-    Hash::digest(&context, sizeof digest, digest);
-    digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | Hash::kVersion << 4);
+    H::digest(&context, sizeof digest, digest);
+    digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | H::kVersion << 4);
     digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
     reorder(digest, raw);
     return true;
 }
 
-template <class Hash>
+template <class H>
 int name_based_on_buf(const char *namespace_id, const void *name, std::size_t name_len,
                       char *buf) noexcept {
     unsigned char raw[VARO_UUID_RAW_SIZE];
-    if (buf == nullptr || !make_name_based<Hash>(namespace_id, name, name_len, raw)) return -1;
+    if (buf == nullptr || !make_name_based<H>(namespace_id, name, name_len, raw)) return -1;
     varo_uuid_from_bytes(raw, buf);
     return 0;
 }
 
 // The input is checked and hashed before the block is taken, so a refused
 // one allocates nothing.
-template <class Hash>
+template <class H>
 char *name_based_alloc(const char *namespace_id, const void *name, std::size_t name_len) noexcept {
     unsigned char raw[VARO_UUID_RAW_SIZE];
-    if (!make_name_based<Hash>(namespace_id, name, name_len, raw)) return nullptr;
+    if (!make_name_based<H>(namespace_id, name, name_len, raw)) return nullptr;
     auto *block = static_cast<char *>(kel_malloc(VARO_UUID_TEXT_SIZE));
     if (block != nullptr) varo_uuid_from_bytes(raw, block);
     return block;
