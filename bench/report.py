@@ -140,6 +140,13 @@ def main(argv):
     time_row("to_rfc / libuuid uuid_unparse", "rfc/to_rfc", "rfc/libuuid_unparse", 1, "<= 1")
     time_row("from_rfc / libuuid uuid_parse", "rfc/from_rfc", "rfc/libuuid_parse", 1, "<= 1")
 
+    # Name-based identifiers (bench_name.cpp), a 15-byte name in the DNS
+    # namespace.
+    time_row("generate_v5_on_buf / libuuid uuid_generate_sha1", "name/v5/15",
+             "name/libuuid_sha1/15", 0.3, "<= 0.3")
+    time_row("generate_v5_on_buf / nettle SHA-1 of the 31 bytes alone", "name/v5/15",
+             "name/nettle_sha1/15", 1.3, "<= 1.3")
+
     info = []  # the same layout, no target
 
     def info_time(check, ours, peer):
@@ -151,6 +158,15 @@ def main(argv):
         info.append((check, fmt(a), fmt(b), ratio(a, b), "", None))
 
     info_time("generate_alloc+free / generate_on_buf", "generate/alloc_free", "generate/on_buf")
+    info_time("generate_v3_on_buf / libuuid uuid_generate_md5", "name/v3/15",
+              "name/libuuid_md5/15")
+    info_time("generate_v3_on_buf / nettle MD5 of the 31 bytes alone", "name/v3/15",
+              "name/nettle_md5/15")
+    for n in (64, 1024):
+        info_time(f"generate_v5_on_buf, {n}-byte name / nettle SHA-1 of {16 + n} bytes",
+                  f"name/v5/{n}", f"name/nettle_sha1/{n}")
+    info_time("nettle SHA-1 of 16 + 15 bytes in two updates / in one", "name/nettle_sha1_split/15",
+              "name/nettle_sha1/15")
     for source in ("pool", "syscall"):
         info_time(f"generate_on_buf, {source} source / getrandom(16)",
                   f"generate/on_buf/{source}", "generate/getrandom16")

@@ -39,7 +39,7 @@ function(varo_uuid_add_library name kind)
   # through the PLT: nobody interposes them.
   target_compile_options(${name} PRIVATE -fno-exceptions -fno-rtti -fno-semantic-interposition -fno-plt)
   set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-  target_link_libraries(${name} PUBLIC PkgConfig::TIRPC PRIVATE varo_uuid_warnings)
+  target_link_libraries(${name} PUBLIC PkgConfig::TIRPC PRIVATE PkgConfig::NETTLE varo_uuid_warnings)
   if(arg_FAULT_INJECTION)
     # Tests reach the internal headers and the seam.
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/uuid ${PROJECT_SOURCE_DIR})

@@ -9,17 +9,23 @@
 // text again), and through varo_uuid_from_rfc, against a plain parser of the
 // four RFC forms; a refusal leaves every output area as it was. The
 // version, time, order and checked copy of 1.2 of the same text, against
-// the bytes and RFC form of the reference.
+// the bytes and RFC form of the reference. The same text as the namespace
+// of the name-based identifiers of 1.3 (versions 5 and 3) with the input's
+// bytes as the name, against their definition over nettle's one-shot hash.
 // Then the first 16 input bytes through varo_uuid_from_bytes (and
 // _from_raw) and back, and through their RFC form and back. All of it once
 // with the AVX2 kernels (where the processor has them), once with the
 // scalar ones.
+#include <nettle/md5.h>
+#include <nettle/sha1.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base64.h"
 #include "identifier.h"
@@ -82,6 +88,34 @@ REF_NO_COVERAGE bool rfc_parse(std::string t, unsigned char *raw) {
     return true;
 }
 
+// The text of the name-based identifier of the namespace `ns` (16 raw
+// bytes) and `name`, by its definition: the hash of the namespace in RFC
+// order and the name, copied together; its first 16 bytes with the version
+// and the variant 10, laid out as the GUID record.
+REF_NO_COVERAGE std::string name_based_of(const unsigned char *ns, const std::uint8_t *name,
+                                          std::size_t size, int version) {
+    std::vector<std::uint8_t> message(kRaw + size);
+    for (int k = 0; k < 16; ++k) message[static_cast<std::size_t>(k)] = ns[kPrintOrder[k]];
+    if (size != 0) std::memcpy(message.data() + kRaw, name, size);
+    std::uint8_t digest[kRaw];
+    if (version == 5) {
+        sha1_ctx c;
+        sha1_init(&c);
+        sha1_update(&c, message.size(), message.data());
+        sha1_digest(&c, kRaw, digest);
+    } else {
+        md5_ctx c;
+        md5_init(&c);
+        md5_update(&c, message.size(), message.data());
+        md5_digest(&c, kRaw, digest);
+    }
+    digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | version << 4);
+    digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
+    unsigned char raw[kRaw];
+    for (int k = 0; k < 16; ++k) raw[kPrintOrder[k]] = digest[k];
+    return ref::encode(raw, kRaw, BASE64_ALPHABET_PATHSAFE);
+}
+
 // ---- Checks -------------------------------------------------------------------
 
 void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) {
@@ -139,6 +173,34 @@ void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) 
     FUZZ_CHECK((copy != nullptr) == canonical);
     FUZZ_CHECK(copy == nullptr || std::memcmp(copy, text.get(), VARO_UUID_TEXT_SIZE) == 0);
     varo_uuid_generate_free(copy);
+
+    // The text as the namespace, the input's bytes (in a heap area of
+    // exactly their size) as the name.
+    auto name = ref::heap_area(size == 0 ? 1 : size, fill);
+    if (size != 0) std::memcpy(name.get(), data, size);
+    const struct {
+        int version;
+        int (*on_buf)(const char *, const void *, std::size_t, char *) noexcept;
+        char *(*alloc)(const char *, const void *, std::size_t) noexcept;
+    } kinds[] = {{5, varo_uuid_generate_v5_on_buf, varo_uuid_generate_v5_alloc},
+                 {3, varo_uuid_generate_v3_on_buf, varo_uuid_generate_v3_alloc}};
+    for (const auto &kind : kinds) {
+        auto made = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+        char *made_text = reinterpret_cast<char *>(made.get());
+        FUZZ_CHECK(kind.on_buf(text.get(), name.get(), size, made_text) == (canonical ? 0 : -1));
+        char *block = kind.alloc(text.get(), name.get(), size);
+        FUZZ_CHECK((block != nullptr) == canonical);
+        if (canonical) {
+            const std::string want = name_based_of(e, data, size, kind.version);
+            FUZZ_CHECK(made_text == want);
+            FUZZ_CHECK(block != nullptr && block == want);
+            FUZZ_CHECK(varo_uuid_version(made_text) == kind.version);
+        } else {
+            FUZZ_CHECK(std::all_of(made.get(), made.get() + VARO_UUID_TEXT_SIZE,
+                                   [fill](unsigned char b) { return b == fill; }));
+        }
+        varo_uuid_generate_free(block);
+    }
 
     // The same input as an RFC form.
     unsigned char parsed[kRaw];

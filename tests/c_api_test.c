@@ -79,6 +79,33 @@ int main(void) {
     varo_uuid_generate_free(copy_of_v7);
     varo_uuid_generate_free(v7);
 
+    /* 1.3: name-based identifiers and the well-known texts. */
+    CHECK(VARO_UUID_VERSION_MINOR >= 3);
+    CHECK(varo_uuid_generate_v5_on_buf(VARO_UUID_NAMESPACE_DNS, "www.example.com", 15, buf) == 0);
+    CHECK(varo_uuid_to_rfc(buf, rfc) == 0 &&
+          strcmp(rfc, "2ed6657d-e927-568b-95e1-2665a8aea6a2") == 0);
+    char *v3 = varo_uuid_generate_v3_alloc(VARO_UUID_NAMESPACE_DNS, "www.example.com", 15);
+    CHECK(v3 != NULL && varo_uuid_to_rfc(v3, rfc) == 0 &&
+          strcmp(rfc, "5df41881-3aed-3515-88a7-2f4a814cf09e") == 0);
+    CHECK(varo_uuid_version(v3) == 3 && varo_uuid_time(v3, &ms) == -1);
+    varo_uuid_generate_free(v3);
+    char *v5 = varo_uuid_generate_v5_alloc(VARO_UUID_NAMESPACE_URL, NULL, 0);
+    CHECK(v5 != NULL && varo_uuid_version(v5) == 5);
+    CHECK(varo_uuid_generate_v3_on_buf(VARO_UUID_NAMESPACE_OID, "x", 1, NULL) == -1);
+    CHECK(varo_uuid_generate_v5_alloc("AAECAwQFBgcICQoLDA0ODx==", "x", 1) == NULL);
+    varo_uuid_generate_free(v5);
+    const char *const known[] = {VARO_UUID_NAMESPACE_DNS, VARO_UUID_NAMESPACE_URL,
+                                 VARO_UUID_NAMESPACE_OID, VARO_UUID_NAMESPACE_X500};
+    const char *const known_rfc[] = {"6ba7b810", "6ba7b811", "6ba7b812", "6ba7b814"};
+    for (int i = 0; i < 4; ++i) {
+        CHECK(varo_uuid_to_rfc(known[i], rfc) == 0 && strncmp(rfc, known_rfc[i], 8) == 0 &&
+              strcmp(rfc + 8, "-9dad-11d1-80b4-00c04fd430c8") == 0);
+    }
+    CHECK(varo_uuid_to_rfc(VARO_UUID_NIL, rfc) == 0 &&
+          strcmp(rfc, "00000000-0000-0000-0000-000000000000") == 0);
+    CHECK(varo_uuid_to_rfc(VARO_UUID_MAX, rfc) == 0 &&
+          strcmp(rfc, "ffffffff-ffff-ffff-ffff-ffffffffffff") == 0);
+
     varo_uuid_generate_free(made);
     varo_uuid_generate_free(NULL);
     if (failures == 0) puts("c_api_test: all checks passed");

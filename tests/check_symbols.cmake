@@ -1,6 +1,7 @@
 # Checks the shipped library: it exports exactly the listed functions, each
-# in its symbol version node, needs only libc and libtirpc at run time, and
-# references nothing that prints, aborts or belongs to the C++ runtime.
+# in its symbol version node, needs only libc, libtirpc and libnettle (the
+# hash of the name-based identifiers) at run time, and references nothing
+# that prints, aborts or belongs to the C++ runtime.
 # Arguments: LIBRARY, EXPECTED (one name@@NODE a line), SANITIZED (sanitizer
 # list), NM and READELF (the target's binutils; default nm and readelf).
 cmake_minimum_required(VERSION 3.25)
@@ -55,7 +56,7 @@ if(NOT SANITIZED)
   execute_process(COMMAND ${READELF} -d ${LIBRARY} OUTPUT_VARIABLE dynamic COMMAND_ERROR_IS_FATAL ANY)
   string(REGEX MATCHALL "Shared library: \\[[^]]+\\]" needed "${dynamic}")
   foreach(lib IN LISTS needed)
-    if(NOT lib MATCHES "\\[(libc\\.so|libtirpc\\.so)")
+    if(NOT lib MATCHES "\\[(libc\\.so|libtirpc\\.so|libnettle\\.so)")
       message(FATAL_ERROR "unexpected run-time dependency: ${lib}")
     endif()
   endforeach()

@@ -1,6 +1,7 @@
 // The C++ layer varo_uuid.hpp against the shipped library: ownership and
 // release by origin, equality, order and hashing, text access, encode and
-// decode, parsing and the RFC form.
+// decode, parsing and the RFC form, name-based identifiers and the
+// well-known texts.
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -49,8 +50,9 @@ bool well_formed(std::string_view t) {
 }
 
 // Every way to come by an owner: generated (version 4 or 7), decoded or
-// cloned into a heap, parsed from a text or from the RFC form.
-enum class Source { generated, generated_v7, decoded, cloned, parsed, from_rfc };
+// cloned into a heap, parsed from a text or from the RFC form, made from a
+// name (version 5 or 3).
+enum class Source { generated, generated_v7, decoded, cloned, parsed, from_rfc, named_v5, named_v3 };
 struct Origin {
     Source source;
     int heap;
@@ -58,7 +60,8 @@ struct Origin {
 constexpr Origin kOrigins[] = {
     {Source::generated, 0}, {Source::decoded, 0},  {Source::decoded, 7},
     {Source::cloned, 0},    {Source::cloned, 3},   {Source::cloned, 15},
-    {Source::parsed, 0},    {Source::from_rfc, 0}, {Source::generated_v7, 0}};
+    {Source::parsed, 0},    {Source::from_rfc, 0}, {Source::generated_v7, 0},
+    {Source::named_v5, 0},  {Source::named_v3, 0}};
 
 varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
     switch (o.source) {
@@ -81,6 +84,14 @@ uuid make_from(Origin o) {
     }
     uuid g = make();
     if (o.source == Source::generated) return g;
+    if (o.source == Source::named_v5 || o.source == Source::named_v3) {
+        // A new name each time: the text of a new identifier.
+        auto r = o.source == Source::named_v5 ? uuid::v5(uuid::namespace_url, g.text())
+                                              : uuid::v3(uuid::namespace_url, g.text());
+        EXPECT_TRUE(r) << static_cast<int>(r.error);
+        EXPECT_EQ(r.value.version(), o.source == Source::named_v5 ? 5 : 3);
+        return std::move(r.value);
+    }
     auto r = copy_of(g, o);
     EXPECT_TRUE(r) << static_cast<int>(r.error);
     EXPECT_EQ(r.value, g);
@@ -308,6 +319,12 @@ TEST(CppLayer, ParseAndTheRfcForm) {
         auto r = uuid::parse(t);
         EXPECT_EQ(r.error, uuid_errc::not_identifier) << t;
         EXPECT_TRUE(r.value.empty());
+        // Nor is it a namespace.
+        for (int version : {5, 3}) {
+            auto made = version == 5 ? uuid::v5(t, "x") : uuid::v3(t, "x");
+            EXPECT_EQ(made.error, uuid_errc::not_identifier) << t;
+            EXPECT_TRUE(made.value.empty());
+        }
     }
     const std::string refused_rfcs[] = {
         "",
@@ -326,6 +343,51 @@ TEST(CppLayer, ParseAndTheRfcForm) {
     const uuid none;
     EXPECT_EQ(none.to_rfc().error, uuid_errc::empty);
     EXPECT_TRUE(none.to_rfc().value.view().empty());
+}
+
+// Name-based owners: the RFC's vectors; a name as a string_view (with a
+// NUL inside, or empty without storage) or as bytes gives the same
+// identifier as the C function; the constants are the C macros.
+TEST(CppLayer, NameBasedOwnersAndTheWellKnownTexts) {
+    auto v5 = uuid::v5(uuid::namespace_dns, "www.example.com");
+    auto v3 = uuid::v3(uuid::namespace_dns, std::string("www.example.com"));
+    ASSERT_TRUE(v5 && v3);
+    EXPECT_EQ(v5.value.to_rfc().value.view(), "2ed6657d-e927-568b-95e1-2665a8aea6a2");
+    EXPECT_EQ(v3.value.to_rfc().value.view(), "5df41881-3aed-3515-88a7-2f4a814cf09e");
+    EXPECT_FALSE(v5.value.unix_time());
+
+    const std::string_view names[] = {"", std::string_view{}, std::string_view("a\0b", 3),
+                                      "www.example.com"};
+    for (std::string_view ns : {uuid::namespace_url, uuid::nil_text, uuid::max_text}) {
+        for (std::string_view name : names) {
+            const auto bytes = std::as_bytes(std::span(name.data(), name.size()));
+            char want[VARO_UUID_TEXT_SIZE];
+            const std::string c_ns(ns);
+            ASSERT_EQ(varo_uuid_generate_v5_on_buf(c_ns.c_str(), name.data(), name.size(), want),
+                      0);
+            EXPECT_EQ(uuid::v5(ns, name).value, std::string_view(want));
+            EXPECT_EQ(uuid::v5(ns, bytes).value, std::string_view(want));
+            ASSERT_EQ(varo_uuid_generate_v3_on_buf(c_ns.c_str(), name.data(), name.size(), want),
+                      0);
+            EXPECT_EQ(uuid::v3(ns, name).value, std::string_view(want));
+            EXPECT_EQ(uuid::v3(ns, bytes).value, std::string_view(want));
+        }
+    }
+    // A namespace need not be NUL-terminated: a view into a longer text.
+    const std::string longer = std::string(uuid::namespace_dns) + "trailing";
+    EXPECT_EQ(uuid::v5(std::string_view(longer).substr(0, 24), "www.example.com").value,
+              v5.value.text());
+
+    EXPECT_EQ(uuid::namespace_dns, VARO_UUID_NAMESPACE_DNS);
+    EXPECT_EQ(uuid::namespace_url, VARO_UUID_NAMESPACE_URL);
+    EXPECT_EQ(uuid::namespace_oid, VARO_UUID_NAMESPACE_OID);
+    EXPECT_EQ(uuid::namespace_x500, VARO_UUID_NAMESPACE_X500);
+    EXPECT_EQ(uuid::parse(uuid::nil_text).value.to_rfc().value.view(),
+              "00000000-0000-0000-0000-000000000000");
+    EXPECT_EQ(uuid::parse(uuid::max_text).value.to_rfc().value.view(),
+              "ffffffff-ffff-ffff-ffff-ffffffffffff");
+    EXPECT_EQ(uuid::parse(uuid::namespace_x500).value.to_rfc().value.view(),
+              "6ba7b814-9dad-11d1-80b4-00c04fd430c8");
 }
 
 // Order and equality: identifiers in the order of their RFC forms, texts

@@ -41,6 +41,21 @@ TEST_F(Faults, GenerationFailsCleanly) {
     varo::fault::arm(Site::guid);
     EXPECT_EQ(varo_uuid_generate_to_buf(buf), -1);
     EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+    // Name-based: no memory for the block; and their caller's-area form
+    // needs none, nor the GUID service.
+    for (auto alloc : {varo_uuid_generate_v5_alloc, varo_uuid_generate_v3_alloc}) {
+        varo::fault::arm(Site::kel_malloc);
+        EXPECT_EQ(alloc(VARO_UUID_NAMESPACE_DNS, "x", 1), nullptr);
+        // A refused namespace leaves no block behind.
+        EXPECT_EQ(alloc("AAECAwQFBgcICQoLDA0ODx==", "x", 1), nullptr);
+    }
+    for (auto on_buf : {varo_uuid_generate_v5_on_buf, varo_uuid_generate_v3_on_buf}) {
+        for (Site site : {Site::guid, Site::entropy, Site::kel_malloc, Site::runtime_malloc}) {
+            varo::fault::arm(site, 0, 1000);
+        }
+        EXPECT_EQ(on_buf(VARO_UUID_NAMESPACE_DNS, "x", 1, buf), 0);
+        varo::fault::disarm_all();
+    }
     // The service recovers once the fault is gone.
     char *id = varo_uuid_generate_alloc();
     EXPECT_NE(id, nullptr);
@@ -150,6 +165,10 @@ TEST_F(Faults, TheCppLayerNamesEachFailure) {
          [](const uuid &h, const varo::uuid_bytes &) {
              return uuid::from_rfc(h.to_rfc().value.view());
          }},
+        {"v5", Site::kel_malloc, uuid_errc::no_memory,
+         [](const uuid &h, const varo::uuid_bytes &) { return uuid::v5(h.text(), "name"); }},
+        {"v3", Site::kel_malloc, uuid_errc::no_memory,
+         [](const uuid &h, const varo::uuid_bytes &) { return uuid::v3(h.text(), "name"); }},
         {"decode", Site::zonheap_malloc, uuid_errc::no_memory,
          [](const uuid &, const varo::uuid_bytes &r) { return uuid::decode(r, 3); }},
         {"clone", Site::zonheap_malloc, uuid_errc::no_memory,

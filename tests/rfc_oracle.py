@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The RFC form, the version, the variant and the time of version 7 against
-Python's uuid module, on random bytes, through the varo-uuid tool and so
-through the shipped library.
+"""The RFC form, the version, the variant and the time of version 7, and the
+name-based identifiers (versions 5 and 3), against Python's uuid module and
+hashlib, through the varo-uuid tool and so through the shipped library.
 
     rfc_oracle.py VARO_UUID_TOOL
 
@@ -11,11 +11,18 @@ str(uuid.UUID(bytes_le=raw)), the GUID record's first three fields read
 little-endian. Every accepted spelling of the RFC form must come back to the
 same text; --info gives the version when the variant is RFC 9562's (else
 "-"), for version 7 the time of unix_ts_ms, the first 48 bits of the RFC
-form, and last the raw bytes in hex. Standard library only.
+form, and last the raw bytes in hex. A name-based identifier is uuid5/uuid3
+of a text name, and for names of any bytes (uuid5 takes only str) the SHA-1
+or MD5 of the namespace's RFC bytes and the name, with the version and
+variant set: names of every byte value, and of every length from 0 to 130
+bytes, across the hash's 64-byte blocks with the 16-byte namespace in
+front. Standard library only.
 """
 import base64
 import datetime
+import hashlib
 import os
+import random
 import subprocess
 import sys
 import time
@@ -44,6 +51,69 @@ def run(tool, option, values):
     if done.returncode != 0:
         sys.exit(f"varo-uuid {option} - failed ({done.returncode}): {done.stderr}")
     return done.stdout.splitlines()
+
+
+def name_based(namespace, name, version):
+    """The version 5 or 3 identifier of bytes, by RFC 9562 (5.5, 5.3)."""
+    digest = (hashlib.sha1 if version == 5 else hashlib.md5)(namespace.bytes + name).digest()
+    b = bytearray(digest[:16])
+    b[6] = b[6] & 0x0F | version << 4
+    b[8] = b[8] & 0x3F | 0x80
+    return uuid.UUID(bytes=bytes(b))
+
+
+def text_of(u):
+    """The identifier text of a UUID: Base64 of its GUID record, '_' for '/'."""
+    return base64.b64encode(u.bytes_le, altchars=b"+_").decode()
+
+
+def check_name_based(tool):
+    """-5 and -3 of names of every byte value and length, in several
+    namespaces and each spelling of one, against Python."""
+    rng = random.Random(20)
+    names = [bytes([v]) for v in range(256)]  # every byte value alone
+    names += [bytes([v]) * 3 + bytes(range(v, v + 5)) for v in range(251)]
+    names += [bytes(rng.randrange(256) for _ in range(n)) for n in range(131)]
+    names += [b"x" * n for n in range(131)]
+    text_names = ["www.example.com", "", "https://example.com/a?b=c", "caf\u00e9 \u2603",
+                  "a\x00b", "trailing\r"]
+    spaced = uuid.UUID(bytes=os.urandom(16))
+    namespaces = [
+        ("@dns", uuid.NAMESPACE_DNS), ("@url", uuid.NAMESPACE_URL),
+        ("@oid", uuid.NAMESPACE_OID), ("@x500", uuid.NAMESPACE_X500),
+        (text_of(spaced), spaced), (str(spaced), spaced), ("{" + str(spaced).upper() + "}", spaced),
+        (spaced.urn, spaced), (spaced.hex, spaced),
+    ]
+    checked = 0
+    for option, version, python in (("-5", 5, uuid.uuid5), ("-3", 3, uuid.uuid3)):
+        for spelling, namespace in namespaces:
+            # Through standard input, one a line: every name but those
+            # holding a newline.
+            lines = [n for n in names if b"\n" not in n]
+            done = subprocess.run([tool, option, spelling, "-"],
+                                  input=b"".join(n + b"\n" for n in lines),
+                                  capture_output=True, check=False)
+            if done.returncode != 0:
+                sys.exit(f"varo-uuid {option} {spelling} - failed ({done.returncode}): "
+                         f"{done.stderr!r}")
+            want = [text_of(name_based(namespace, n, version)) for n in lines]
+            expect_equal(f"{option} {spelling} -", done.stdout.decode().splitlines(), want)
+            checked += len(lines)
+            # Text names, their UTF-8, against uuid5/uuid3 itself.
+            encoded = [t.encode() for t in text_names]
+            done = subprocess.run([tool, option, spelling, "-"],
+                                  input=b"".join(n + b"\n" for n in encoded),
+                                  capture_output=True, check=True)
+            expect_equal(f"{option} {spelling} - of text names", done.stdout.decode().splitlines(),
+                         [text_of(python(namespace, t)) for t in text_names])
+        # A name that holds a newline, on the command line.
+        for name in (b"\n", b"a\nb", b"\n" * 70):
+            got = subprocess.run([tool, option, "@url", "--", name], capture_output=True,
+                                 check=True).stdout.decode().strip()
+            want = text_of(name_based(uuid.NAMESPACE_URL, name, version))
+            if got != want:
+                sys.exit(f"{option} @url of {name!r}: got {got}, want {want}")
+    return checked
 
 
 def expect_equal(what, got, want):
@@ -96,7 +166,9 @@ def main(argv):
         forms = [spell(u) for u in uuids]
         expect_equal(f"--from-rfc, spelling {k} ({forms[2]})", run(tool, "--from-rfc", forms),
                      texts)
-    print(f"rfc_oracle: {len(raws)} values agree with Python's uuid module")
+    named = check_name_based(tool)
+    print(f"rfc_oracle: {len(raws)} values and {named} name-based identifiers agree with "
+          "Python's uuid module and hashlib")
     return 0
 
 

@@ -1,13 +1,15 @@
 // The text interface of 1.1: varo_uuid_is_valid, _to_raw, _from_raw, _to_rfc
-// and _from_rfc, and of 1.2: varo_uuid_version, _time, _order and
-// _parse_alloc, against plain references written here, with the AVX2 and
-// the scalar kernels alike. Inputs and outputs lie in heap areas of exactly
+// and _from_rfc, of 1.2: varo_uuid_version, _time, _order and _parse_alloc,
+// and of 1.3 the name-based identifiers (their namespace is a text), against
+// plain references written here and vectors from Python's uuid module, with
+// the AVX2 and the scalar kernels alike. Inputs and outputs lie in heap areas of exactly
 // their size, so AddressSanitizer sees a byte read or written past them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,6 +77,42 @@ void expect_inspected(const char *t, const Raw *raw) {
         EXPECT_EQ(std::memcmp(copy, t, VARO_UUID_TEXT_SIZE), 0) << t;
     }
     varo_uuid_generate_free(copy);
+}
+
+// The name-based identifiers of a namespace text: version 5 and 3 of the
+// name "x", into an area of 26 bytes (one past the text) and a new block.
+// For a text that is not canonical: -1 and null, nothing written. Returns
+// the two texts, or empty ones.
+struct NameBased {
+    std::string v5, v3;
+};
+NameBased name_based(const char *ns, const void *name = "x", std::size_t len = 1) {
+    NameBased got;
+    const struct {
+        int (*on_buf)(const char *, const void *, std::size_t, char *);
+        char *(*alloc)(const char *, const void *, std::size_t);
+        std::string *out;
+    } kinds[] = {{varo_uuid_generate_v5_on_buf, varo_uuid_generate_v5_alloc, &got.v5},
+                 {varo_uuid_generate_v3_on_buf, varo_uuid_generate_v3_alloc, &got.v3}};
+    for (const auto &k : kinds) {
+        std::vector<char> buf(26, 'x');
+        const int status = k.on_buf(ns, name, len, buf.data());
+        char *block = k.alloc(ns, name, len);
+        EXPECT_EQ(status == 0, block != nullptr) << (ns ? ns : "(null)");
+        if (status == 0) {
+            EXPECT_EQ(buf[24], '\0');
+            EXPECT_EQ(buf[25], 'x');
+            *k.out = buf.data();
+            if (block != nullptr) {
+                EXPECT_STREQ(block, buf.data());
+            }
+        } else {
+            EXPECT_EQ(status, -1);
+            EXPECT_EQ(buf, std::vector<char>(26, 'x')) << (ns ? ns : "(null)");
+        }
+        varo_uuid_generate_free(block);
+    }
+    return got;
 }
 
 // The order the library promises, by its rule: null first, then
@@ -209,6 +247,70 @@ TEST_P(Text, OnlyCanonicalTextsAreValid) {
             EXPECT_EQ(rfc, std::vector<char>(37, 'x')) << text;
         }
         expect_inspected(t.data(), want ? &raw : nullptr);
+        // The same text as the namespace of a name-based identifier.
+        const NameBased made = name_based(t.data());
+        EXPECT_EQ(made.v5.empty(), !want) << text;
+        EXPECT_EQ(made.v3.empty(), !want) << text;
+    }
+}
+
+// Version 5 and 3 against the RFC's vectors and Python's uuid5, uuid3 (and
+// for names that are not text, hashlib over the namespace's RFC bytes and
+// the name): each of the RFC namespaces, nil and max, the empty name from
+// a null pointer and from a real one, NULs inside a name, and names that
+// end just before and after the last hash block holds 16 + n bytes with its
+// padding. Each identifier reads back its version and no time.
+TEST_P(Text, NameBasedMatchTheRfcAndPython) {
+    std::string ascending;
+    for (int i = 0; i < 48; ++i) ascending += static_cast<char>(i);
+    const struct {
+        const char *ns;
+        std::string name;
+        const char *v5, *v3;
+    } cases[] = {
+        {VARO_UUID_NAMESPACE_DNS, "www.example.com", "2ed6657d-e927-568b-95e1-2665a8aea6a2",
+         "5df41881-3aed-3515-88a7-2f4a814cf09e"},
+        {VARO_UUID_NAMESPACE_DNS, "", "4ebd0208-8328-5d69-8c44-ec50939c0967",
+         "c87ee674-4ddc-3efe-a74e-dfe25da5d7b3"},
+        {VARO_UUID_NAMESPACE_URL, "https://example.com/a?b=c",
+         "c33ae727-a88e-54fd-83c1-eb80bc195938", "0b463593-886f-39bb-be0c-5c3a95d64448"},
+        {VARO_UUID_NAMESPACE_OID, "1.3.6.1.4.1", "106dd502-8b3e-50db-80ed-1134f5c18eae",
+         "ef89b4fd-cc82-39f4-8098-b58dd72a496c"},
+        {VARO_UUID_NAMESPACE_X500, "CN=Example,O=Org", "3294c428-b46f-5a42-8993-26f1bd1dedf0",
+         "ea8993eb-87f6-3576-94e2-1a421679a046"},
+        {VARO_UUID_NIL, std::string("a\0b", 3), "a7650b9f-f19f-5300-8a13-91160ea8de2c",
+         "8156568e-4ae6-3f34-a93e-18e2c6cbbf78"},
+        {VARO_UUID_MAX, std::string(1, '\0'), "3b1d7d76-9192-51b6-b44b-54fd2158f5df",
+         "f1095350-07d8-3f09-9074-324842d8dd9f"},
+        {"AAECAwQFBgcICQoLDA0ODw==", ascending, "e8aaf5c6-446a-544b-a67a-259372ea0c7e",
+         "3293a32e-adbd-328b-b05d-8b4f1870034e"},
+        {"AAECAwQFBgcICQoLDA0ODw==", std::string(39, 'x'), "b1d68387-8138-56a9-8c06-c24c08caefab",
+         "e6a6f98e-ed6c-3181-ad1a-ea66b03056ae"},
+        {"AAECAwQFBgcICQoLDA0ODw==", std::string(40, 'x'), "396ddb71-8c8d-5f82-a2f8-4d3f8f6ba5f0",
+         "f07ee504-cc70-3dc1-ad6a-7dc9ae07b862"},
+    };
+    auto rfc_of_text = [](const std::string &t) {
+        const auto bytes = ref::decode(t, kPathSafe, false).bytes;
+        return rfc_of(Raw(bytes.begin(), bytes.end()));
+    };
+    for (const auto &c : cases) {
+        // The name in a heap area of exactly its size.
+        const std::vector<char> name(c.name.begin(), c.name.end());
+        const NameBased made = name_based(c.ns, name.data(), name.size());
+        ASSERT_TRUE(canonical(made.v5) && canonical(made.v3)) << c.ns;
+        EXPECT_EQ(rfc_of_text(made.v5), c.v5) << c.ns << " " << c.name;
+        EXPECT_EQ(rfc_of_text(made.v3), c.v3) << c.ns << " " << c.name;
+        EXPECT_EQ(varo_uuid_version(made.v5.c_str()), 5);
+        EXPECT_EQ(varo_uuid_version(made.v3.c_str()), 3);
+        long long ms = -7;
+        EXPECT_EQ(varo_uuid_time(made.v5.c_str(), &ms), -1);
+        EXPECT_EQ(varo_uuid_time(made.v3.c_str(), &ms), -1);
+        EXPECT_EQ(ms, -7);
+        if (c.name.empty()) {
+            const NameBased from_null = name_based(c.ns, nullptr, 0);
+            EXPECT_EQ(from_null.v5, made.v5);
+            EXPECT_EQ(from_null.v3, made.v3);
+        }
     }
 }
 
@@ -339,6 +441,11 @@ TEST_P(Text, ConvertsInPlace) {
             {"from_rfc", rfc, text, [](char *a) { return varo_uuid_from_rfc(a, a); }},
             {"from_rfc urn", "urn:uuid:" + rfc, text,
              [](char *a) { return varo_uuid_from_rfc(a, a); }},
+            // The namespace's own area, the name "x".
+            {"v5", text, name_based(text.c_str()).v5 + '\0',
+             [](char *a) { return varo_uuid_generate_v5_on_buf(a, "x", 1, a); }},
+            {"v3", text, name_based(text.c_str()).v3 + '\0',
+             [](char *a) { return varo_uuid_generate_v3_on_buf(a, "x", 1, a); }},
         };
         for (const auto &c : cases) {
             std::vector<char> area(std::max(c.in.size(), c.out.size()) + 1, 'x');
@@ -377,6 +484,19 @@ TEST(TextNull, EveryFunctionRefusesANullArgument) {
     EXPECT_EQ(varo_uuid_order(nullptr, nullptr), 0);
     EXPECT_EQ(varo_uuid_order(nullptr, ""), -1);
     EXPECT_EQ(varo_uuid_order(text, nullptr), 1);
+    // Name-based: no namespace, no area, or no name for a length.
+    for (auto on_buf : {varo_uuid_generate_v5_on_buf, varo_uuid_generate_v3_on_buf}) {
+        EXPECT_EQ(on_buf(text, "x", 1, nullptr), -1);
+        std::memset(buf, 'x', sizeof buf);
+        EXPECT_EQ(on_buf(nullptr, "x", 1, buf), -1);
+        EXPECT_EQ(on_buf(text, nullptr, 1, buf), -1);
+        EXPECT_EQ(on_buf(text, nullptr, SIZE_MAX, buf), -1);
+        EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+    }
+    for (auto alloc : {varo_uuid_generate_v5_alloc, varo_uuid_generate_v3_alloc}) {
+        EXPECT_EQ(alloc(nullptr, "x", 1), nullptr);
+        EXPECT_EQ(alloc(text, nullptr, 1), nullptr);
+    }
 }
 
 }  // namespace

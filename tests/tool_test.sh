@@ -97,8 +97,10 @@ check "a long last line without newline after a shorter one" \
 # Each result goes out before the tool waits for more input: the first
 # answer is there while the input stays open, well before the tool is
 # stopped.
-check "a result before the next line comes" \
-    '(echo AAECAwQFBgcICQoLDA0ODw==; sleep 3) | timeout 2 "$tool" --rfc - | cat >"$out"; [ "$(cat "$out")" = $rfc ]'
+check "a result before the next line comes (a conversion and a name)" \
+    '(echo AAECAwQFBgcICQoLDA0ODw==; sleep 3) | timeout 2 "$tool" --rfc - | cat >"$out" &
+     (echo www.example.com; sleep 3) | timeout 2 "$tool" -5 @dns - | cat >"$err"; wait
+     [ "$(cat "$out")" = $rfc ] && [ "$(cat "$err")" = fWXWLifpi1aV4SZlqK6mog== ]'
 check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
 for opt in --check --hex --from-hex --rfc --from-rfc --info; do
     case $opt in
@@ -144,11 +146,35 @@ EOF_QUOTED
 check "an unknown option is quoted" 'quotes "--\\x1b[31m"'
 check "a NUL in a line" '! printf "AAECAwQFBgcICQoLDA0ODw==\\0\\n" | "$tool" --rfc - >"$out" 2>"$err" && grep -q "line 1" "$err"'
 
+# Name-based: the RFC's vectors in each spelling of the namespace; names
+# from standard input, one identifier a line, the same as one at a time.
+# (rfc_oracle.py checks every byte value and length against Python.)
+v5=fWXWLifpi1aV4SZlqK6mog== v3=gRj0Xe06FTWIpy9KgUzwng==
+for ns in @dns ELina62d0RGAtADAT9QwyA== 6ba7b810-9dad-11d1-80b4-00c04fd430c8 \
+    "{6BA7B810-9DAD-11D1-80B4-00C04FD430C8}" urn:uuid:6ba7b810-9dad-11d1-80b4-00c04fd430c8 \
+    6ba7b8109dad11d180b400c04fd430c8; do
+    check "-5 $ns" '[ "$("$tool" -5 "$ns" www.example.com)" = $v5 ]'
+    check "-3 $ns" '[ "$("$tool" -3 "$ns" www.example.com)" = $v3 ]'
+done
+check "-5 in any order" '[ "$("$tool" www.example.com -5 @dns)" = $v5 ] && [ "$("$tool" -5@dns www.example.com)" = $v5 ]'
+check "-5 @dns - streams names" \
+    '[ "$(printf "www.example.com\\n\\nx\\nwww.example.com" | "$tool" -5 @dns - | tr "\\n" " ")" = "$v5 $("$tool" -5 @dns "") $("$tool" -5 @dns x) $v5 " ]'
+check "-5 @dns - of no input" '"$tool" -5 @dns - </dev/null >"$out" && [ ! -s "$out" ]'
+check "a name after --" '[ "$("$tool" -5 @url -- -n)" = "$(printf -- "-n\\n" | "$tool" -5 @url -)" ]'
+check "a NUL and a carriage return are part of a name" \
+    '[ "$(printf "a\\0b\\r\\n" | "$tool" -3 @oid -)" != "$(printf "ab\\n" | "$tool" -3 @oid -)" ] &&
+     [ "$(printf "a\\0b\\r\\n" | "$tool" -3 @oid -)" != "$(printf "a\\0b\\n" | "$tool" -3 @oid -)" ]'
+check "-5 of a long name" '[ "$(head -c 100000 /dev/zero | tr "\\0" x | "$tool" -5 @x500 - | wc -l)" = 1 ]'
+check "-5 and -3 read back as versions 5 and 3" \
+    '[ "$("$tool" -5 @dns x | "$tool" --info - | cut -d" " -f2)$("$tool" -3 @dns x | "$tool" --info - | cut -d" " -f2)" = 53 ]'
+
 # Each refused command with its exact status: 2 for bad usage (an unknown
 # option, a bad N, a missing or extra argument), 1 for a bad value.
 while IFS='|' read -r want args; do
+    # Standard input from /dev/null, not from this table: a command that
+    # reads it must not eat the rows after its own.
     # shellcheck disable=SC2086
-    "$tool" $args >"$out" 2>"$err"
+    "$tool" $args </dev/null >"$out" 2>"$err"
     status=$?
     check "'$args' exits $want, not $status" '[ $status -eq $want ]'
     check "'$args' prints nothing on stdout" '[ ! -s "$out" ]'
@@ -184,6 +210,20 @@ done <<'EOF_CASES'
 2|--rfc AAECAwQFBgcICQoLDA0ODw== -n 1
 2|--help=x
 2|--from 000102030405060708090a0b0c0d0e0f
+2|-5
+2|-5 @dns
+2|-3 @dns a b
+2|-5 @dns -n 3 x
+2|-7 -5 @dns x
+2|-5 @dns x -3 @dns
+2|-5 @dns x --rfc AAECAwQFBgcICQoLDA0ODw==
+2|-5 @bogus
+1|-5 @bogus x
+1|-5 @DNS x
+1|-3 dns x
+1|-5 AAECAwQFBgcICQoLDA0ODx== x
+1|-3 6ba7b810-9dad-11d1-80b4-00c04fd430c -
+1|-5 {6ba7b8109dad11d180b400c04fd430c8} x
 1|--hex AAECAwQFBgcICQoLDA0ODx==
 1|--hex AAECAwQFBgcICQoLDA0ODw
 1|--hex AAECAwQFBgcICQoLDA0OD/==

@@ -1,7 +1,7 @@
 /*
- * varo-uuid: makes identifiers, checks identifier texts and converts them to
- * and from their 16 raw bytes and their RFC 9562 form, through the
- * library's public interface only.
+ * varo-uuid: makes identifiers (random, time-ordered or from names), checks
+ * identifier texts and converts them to and from their 16 raw bytes and
+ * their RFC 9562 form, through the library's public interface only.
  */
 #define _GNU_SOURCE /* dladdr, getopt_long, gmtime_r, realpath */
 #include <dlfcn.h>
@@ -14,12 +14,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "namespace_arg.h"
 #include "varo_uuid.h"
 
 enum { EXIT_BAD_INPUT = 1, EXIT_USAGE = 2 };
 
 static const char usage_text[] =
     "Usage: varo-uuid [-7] [-n N]\n"
+    "       varo-uuid -5|-3 NAMESPACE NAME|-\n"
     "       varo-uuid --info TEXT|-\n"
     "       varo-uuid --check TEXT|-\n"
     "       varo-uuid --hex TEXT|-\n"
@@ -28,13 +30,25 @@ static const char usage_text[] =
     "       varo-uuid --from-rfc RFC|-\n"
     "       varo-uuid --help | --version\n"
     "\n"
-    "Makes new identifiers, checks an identifier text, or converts one between\n"
-    "its text, its raw bytes and its RFC 9562 form.\n"
+    "Makes new identifiers (random, time-ordered or from names), checks an\n"
+    "identifier text, or converts one between its text, its raw bytes and its\n"
+    "RFC 9562 form.\n"
     "\n"
     "  (no option)      print one new identifier\n"
     "  -n N, --count=N  print N new identifiers, one a line (N >= 1)\n"
     "  -7               make time-ordered (version 7) identifiers: each one\n"
     "                   greater than the one before in its RFC form\n"
+    "  -5 NAMESPACE NAME\n"
+    "                   print the name-based identifier (version 5, SHA-1) of\n"
+    "                   the bytes of NAME in NAMESPACE: the same every time\n"
+    "  -3 NAMESPACE NAME\n"
+    "                   the same with MD5 (version 3). NAMESPACE is @dns, @url,\n"
+    "                   @oid or @x500 (the RFC's), an identifier text, or an RFC\n"
+    "                   form as for --from-rfc. NAME '-' reads the names from\n"
+    "                   standard input, one a line (every byte but the newline,\n"
+    "                   a carriage return before it too), and prints one\n"
+    "                   identifier a line. Put '--' before a NAME that begins\n"
+    "                   with '-'.\n"
     "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
     "                   variant is not RFC 9562's), for version 7 its time in\n"
     "                   UTC (e.g. 2026-12-08T10:15:30.123Z), and last the raw\n"
@@ -56,7 +70,8 @@ static const char usage_text[] =
     "  -h, --help       print this help\n"
     "  -V, --version    print the versions of varo-uuid and of the library\n"
     "\n"
-    "Options go in any order; -n and -7 only with each other.\n"
+    "Options go in any order; -n and -7 only with each other, -5 and -3 with\n"
+    "nothing else.\n"
     "\n"
     "With '-' in place of the value, the values are read from standard input,\n"
     "one a line, and the results written one a line, each before the tool waits\n"
@@ -360,6 +375,101 @@ static int convert_lines(convert_fn convert) {
     return finish_output();
 }
 
+/* ---- Name-based identifiers -----------------------------------------------
+ * `make` is varo_uuid_generate_v5_on_buf or _v3_on_buf; `ns` a canonical
+ * namespace text. */
+
+typedef int (*name_fn)(const char *, const void *, size_t, char *);
+
+/* Writes the identifier of one name and its newline. 0, or -1 when it
+ * could not be made or written. */
+static int put_named(name_fn make, const char *ns, const char *name, size_t size) {
+    char line[VARO_UUID_TEXT_SIZE];
+    if (make(ns, name, size, line) != 0) {
+        fputs("varo-uuid: no identifier could be made\n", stderr);
+        return -1;
+    }
+    line[VARO_UUID_TEXT_CHARS] = '\n';
+    return fwrite(line, 1, VARO_UUID_TEXT_CHARS + 1, stdout) == VARO_UUID_TEXT_CHARS + 1 ? 0 : -1;
+}
+
+/*
+ * Takes one whole line of the input, without its newline, into *line (a
+ * buffer of *capacity bytes from malloc(), grown as the line needs), its
+ * length into *length. Returns 0 when no line is left, or reading, writing
+ * or memory failed (*length is then (size_t)-1 for no memory).
+ */
+static int read_whole_line(struct input *in, char **line, size_t *capacity, size_t *length) {
+    *length = 0;
+    for (;;) {
+        const char *begin = in->data + in->start;
+        const size_t ready = in->end - in->start;
+        const char *newline = memchr(begin, '\n', ready);
+        const size_t take = newline != NULL ? (size_t)(newline - begin) : ready;
+        if (*length + take + 1 > *capacity) {
+            const size_t want = (*length + take + 1) * 2;
+            char *grown = realloc(*line, want);
+            if (grown == NULL) {
+                *length = (size_t)-1;
+                return 0;
+            }
+            *line = grown;
+            *capacity = want;
+        }
+        memcpy(*line + *length, begin, take);
+        *length += take;
+        in->start += take + (newline != NULL);
+        if (newline != NULL) return 1;
+        if (!refill(in)) return *length > 0 && in->read_error == 0 && !in->write_failed;
+    }
+}
+
+/*
+ * The identifier of each line of standard input, a line at a time. A name
+ * is every byte of its line but the newline, NULs and a carriage return
+ * before the newline included; a last line without a newline is a name too.
+ * A line may be as long as memory allows. Each result goes out before the
+ * tool waits for more input, as for the conversions.
+ */
+static int named_lines(name_fn make, const char *ns) {
+    static struct input in;
+    char *line = NULL;
+    size_t capacity = 0, length;
+    int failed = 0;
+    while (!failed && read_whole_line(&in, &line, &capacity, &length)) {
+        failed = put_named(make, ns, line, length) != 0;
+    }
+    free(line);
+    if (!failed && length == (size_t)-1) {
+        fputs("varo-uuid: no memory for a line of standard input\n", stderr);
+        failed = 1;
+    }
+    if (!failed && in.read_error != 0) {
+        fprintf(stderr, "varo-uuid: cannot read standard input: %s\n", strerror(in.read_error));
+        finish_output();
+        return EXIT_FAILURE;
+    }
+    const int status = finish_output();
+    return failed && status == EXIT_SUCCESS ? EXIT_FAILURE : status;
+}
+
+static int named(name_fn make, const char *ns_arg, const char *name) {
+    char ns[VARO_UUID_TEXT_SIZE];
+    if (varo_uuid_namespace_arg(ns_arg, ns) != 0) {
+        fprintf(stderr,
+                "varo-uuid: not a namespace (@dns, @url, @oid, @x500, an identifier text or "
+                "an RFC form): '%s'\n",
+                ns_arg);
+        return EXIT_BAD_INPUT;
+    }
+    if (strcmp(name, "-") == 0) return named_lines(make, ns);
+    if (put_named(make, ns, name, strlen(name)) != 0) {
+        finish_output();
+        return EXIT_FAILURE;
+    }
+    return finish_output();
+}
+
 /* ---- The command line ----------------------------------------------------
  * getopt_long reads the options in any order and in the usual forms (-n 3,
  * -n3, --count 3, --count=3). Each option sets one field of a request; what
@@ -381,7 +491,7 @@ static const convert_fn conversions[] = {
 };
 
 /* The leading ':' makes a missing value come back as ':', apart from '?'. */
-static const char short_options[] = ":7hn:V";
+static const char short_options[] = ":7hn:V5:3:";
 static const struct option long_options[] = {
     {"count", required_argument, NULL, 'n'},
     {"help", no_argument, NULL, 'h'},
@@ -395,7 +505,7 @@ static const struct option long_options[] = {
     {NULL, 0, NULL, 0},
 };
 
-enum action { MAKE, CONVERT, HELP, VERSION };
+enum action { MAKE, CONVERT, NAMED, HELP, VERSION };
 
 /* What one command line asks for. */
 struct request {
@@ -408,8 +518,11 @@ struct request {
     /* CONVERT: the conversion and its value ("-": standard input). */
     convert_fn convert;
     const char *value;
-    /* The operands the action takes after the options (none, so far), and
-     * where they are. */
+    /* NAMED: the version's function; `value` is the namespace, and the one
+     * operand the name. */
+    name_fn named;
+    /* The operands the action takes after the options, and where they
+     * are. */
     int operands_wanted;
     char **operands;
 };
@@ -507,6 +620,12 @@ static int parse_command_line(int argc, char **argv, struct request *req) {
                     req->action = HELP;
                 } else if (c == 'V') {
                     req->action = VERSION;
+                } else if (c == '5' || c == '3') {
+                    req->action = NAMED;
+                    req->named = c == '5' ? varo_uuid_generate_v5_on_buf
+                                          : varo_uuid_generate_v3_on_buf;
+                    req->value = optarg;
+                    req->operands_wanted = 1;
                 } else {
                     req->action = CONVERT;
                     req->convert = conversions[c - OPT_CHECK];
@@ -571,6 +690,8 @@ int main(int argc, char **argv) {
         case CONVERT:
             return strcmp(req.value, "-") == 0 ? convert_lines(req.convert)
                                                : convert_one(req.convert, req.value);
+        case NAMED:
+            return named(req.named, req.value, req.operands[0]);
         case MAKE:
             break;
     }

@@ -2,9 +2,9 @@
 # compilers (g++-s390x-linux-gnu); programs built here run under qemu-user
 # (qemu-user-static), so CTest runs the tests on the build machine.
 #
-# libtirpc for s390x comes from a sysroot of unpacked Debian packages that
-# scripts/s390x-sysroot makes: build/sysroot-s390x by default, or the folder
-# named by VARO_UUID_S390X_SYSROOT. The C library and the compiler's run time
+# libtirpc and nettle for s390x come from a sysroot of unpacked Debian
+# packages that scripts/s390x-sysroot makes: build/sysroot-s390x by default,
+# or the folder named by VARO_UUID_S390X_SYSROOT. The C library and the compiler's run time
 # are the cross toolchain's own, in /usr/s390x-linux-gnu.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR s390x)

@@ -15,6 +15,31 @@ check "varo_uuid_rfc" "SELECT varo_uuid_rfc('$id');" 03020100-0504-0706-0809-0a0
 check "varo_uuid_key" "SELECT hex(varo_uuid_key('$id'));" 030201000504070608090A0B0C0D0E0F
 check "NULL for a text that is not canonical" \
     "SELECT varo_uuid_rfc('AAECAwQFBgcICQoLDA0ODx==') IS NULL, varo_uuid_key('x') IS NULL, varo_uuid_key(NULL) IS NULL, varo_uuid_rfc(x'00') IS NULL;" "1|1|1|1"
+# Name-based: the RFC's vectors; the namespace in each spelling the tool
+# takes; a name as TEXT or as BLOB, NUL bytes included; NULL gives NULL.
+dns=6ba7b810-9dad-11d1-80b4-00c04fd430c8
+check "varo_uuid_v5() and varo_uuid_v3()" \
+    "SELECT varo_uuid_rfc(varo_uuid_v5('@dns', 'www.example.com')), varo_uuid_rfc(varo_uuid_v3('@dns', 'www.example.com'));" \
+    "2ed6657d-e927-568b-95e1-2665a8aea6a2|5df41881-3aed-3515-88a7-2f4a814cf09e"
+check "every spelling of a namespace, and TEXT or BLOB" "
+SELECT count(DISTINCT varo_uuid_v5(ns, name)) FROM
+    (SELECT column1 AS ns FROM (VALUES ('@dns'), ('ELina62d0RGAtADAT9QwyA=='), ('$dns'),
+        ('{$dns}'), ('urn:uuid:$dns'), ('6BA7B8109DAD11D180B400C04FD430C8'))),
+    (SELECT column1 AS name FROM (VALUES ('www.example.com'), (CAST('www.example.com' AS BLOB))));
+SELECT varo_uuid_v5('@url', x'') = varo_uuid_v5('@url', ''), varo_uuid_v5('@url', x'00') != varo_uuid_v5('@url', ''),
+    varo_uuid_rfc(varo_uuid_v5('@oid', '1.3.6.1.4.1')), varo_uuid_rfc(varo_uuid_v3('@x500', 'CN=Example,O=Org')),
+    varo_uuid_rfc(varo_uuid_v5('AAAAAAAAAAAAAAAAAAAAAA==', x'610062'));" "1
+1|1|106dd502-8b3e-50db-80ed-1134f5c18eae|ea8993eb-87f6-3576-94e2-1a421679a046|a7650b9f-f19f-5300-8a13-91160ea8de2c"
+check "NULL in, NULL out" "SELECT varo_uuid_v5(NULL, 'x') IS NULL, varo_uuid_v3('@dns', NULL) IS NULL;" "1|1"
+# A bad namespace or a name that is a number fails the statement.
+for bad in "varo_uuid_v5('@DNS', 'x')" "varo_uuid_v5('AAECAwQFBgcICQoLDA0ODx==', 'x')" \
+    "varo_uuid_v3(' $dns', 'x')" "varo_uuid_v5(x'00', 'x')" "varo_uuid_v5(1, 'x')" \
+    "varo_uuid_v3('@url', 42)" "varo_uuid_v5('@url', 4.5)"; do
+    if got=$(query "SELECT $bad;" 2>&1) || ! printf '%s' "$got" | grep -q 'varo_uuid: '; then
+        echo "FAIL: $bad is not an error: '$got'"
+        fail=1
+    fi
+done
 # Version 4 and 7 by the version digit of the RFC form; the texts valid.
 check "varo_uuid() and varo_uuid_v7()" \
     "SELECT substr(varo_uuid_rfc(varo_uuid()), 15, 1), substr(varo_uuid_rfc(varo_uuid_v7()), 15, 1), length(varo_uuid()), varo_uuid() != varo_uuid();" "4|7|24|1"

@@ -7,14 +7,25 @@
  *   varo_uuid_key(TEXT)  its 16 bytes in RFC field order, a BLOB: as an
  *                        index key, version 7 identifiers sort in the
  *                        order they were made
+ *   varo_uuid_v5(NAMESPACE, NAME)
+ *   varo_uuid_v3(NAMESPACE, NAME)
+ *                        the name-based identifier text (version 5, SHA-1;
+ *                        version 3, MD5) of the bytes of NAME, a TEXT (its
+ *                        UTF-8) or a BLOB, in NAMESPACE: '@dns', '@url',
+ *                        '@oid', '@x500', an identifier text or an RFC
+ *                        form, as the varo-uuid tool takes it
  *
- * The last two give NULL for NULL or for a text that is not canonical.
+ * varo_uuid_rfc and varo_uuid_key give NULL for NULL or for a text that is
+ * not canonical. varo_uuid_v5 and varo_uuid_v3 give NULL when either
+ * argument is NULL, and fail the statement with an error for a namespace
+ * that is none of those forms or a NAME that is a number.
  * Load it with `.load ./varo_uuid_sqlite` in the sqlite3 shell, or
  * sqlite3_load_extension(); its entry point is sqlite3_varouuidsqlite_init.
  */
 #include <sqlite3ext.h>
 #include <string.h>
 
+#include "namespace_arg.h"
 #include "varo_uuid.h"
 
 SQLITE_EXTENSION_INIT1
@@ -73,14 +84,62 @@ static void uuid_key(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     sqlite3_result_blob(ctx, key, sizeof key, SQLITE_TRANSIENT);
 }
 
+static void name_based(sqlite3_context *ctx, sqlite3_value **argv,
+                       int (*make)(const char *, const void *, size_t, char *)) {
+    const int name_type = sqlite3_value_type(argv[1]);
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || name_type == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const char *arg = text_argument(argv[0]);
+    char ns[VARO_UUID_TEXT_SIZE];
+    if (arg == NULL || varo_uuid_namespace_arg(arg, ns) != 0) {
+        sqlite3_result_error(ctx,
+                             "varo_uuid: the namespace is none of @dns, @url, @oid, @x500, an "
+                             "identifier text or an RFC form",
+                             -1);
+        return;
+    }
+    if (name_type != SQLITE_TEXT && name_type != SQLITE_BLOB) {
+        sqlite3_result_error(ctx, "varo_uuid: the name is neither TEXT nor BLOB", -1);
+        return;
+    }
+    /* The pointer first, then its length; a zero-length BLOB gives a null
+     * pointer, which is the empty name. */
+    const void *name = name_type == SQLITE_TEXT ? (const void *)sqlite3_value_text(argv[1])
+                                                : sqlite3_value_blob(argv[1]);
+    const int size = sqlite3_value_bytes(argv[1]);
+    if (name == NULL && size != 0) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    char text[VARO_UUID_TEXT_SIZE];
+    if (make(ns, name, (size_t)size, text) != 0) {
+        sqlite3_result_error(ctx, "varo_uuid: no identifier could be made", -1);
+        return;
+    }
+    sqlite3_result_text(ctx, text, VARO_UUID_TEXT_CHARS, SQLITE_TRANSIENT);
+}
+
+static void uuid_v5(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    (void)argc;
+    name_based(ctx, argv, varo_uuid_generate_v5_on_buf);
+}
+
+static void uuid_v3(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+    (void)argc;
+    name_based(ctx, argv, varo_uuid_generate_v3_on_buf);
+}
+
 #if defined(__GNUC__)
 __attribute__((visibility("default")))
 #endif
 int sqlite3_varouuidsqlite_init(sqlite3 *db, char **error, const sqlite3_api_routines *api) {
     (void)error;
     SQLITE_EXTENSION_INIT2(api);
-    /* The generators are not deterministic; the conversions are, and safe
-     * in views and triggers. */
+    /* The random and time-ordered generators are not deterministic; the
+     * conversions and the name-based ones are, and safe in views and
+     * triggers. */
     const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     int rc = sqlite3_create_function(db, "varo_uuid", 0, SQLITE_UTF8, NULL, uuid_v4, NULL, NULL);
     if (rc == SQLITE_OK) {
@@ -90,5 +149,9 @@ int sqlite3_varouuidsqlite_init(sqlite3 *db, char **error, const sqlite3_api_rou
         rc = sqlite3_create_function(db, "varo_uuid_rfc", 1, pure, NULL, uuid_rfc, NULL, NULL);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(db, "varo_uuid_key", 1, pure, NULL, uuid_key, NULL, NULL);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "varo_uuid_v5", 2, pure, NULL, uuid_v5, NULL, NULL);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(db, "varo_uuid_v3", 2, pure, NULL, uuid_v3, NULL, NULL);
     return rc;
 }

@@ -63,6 +63,8 @@ PKG_CONFIG_PATH=$lib/pkgconfig
 export PKG_CONFIG_PATH
 [ "$(pkg-config --modversion varo_uuid)" = "$version" ] || fail "pkg-config reports version $(pkg-config --modversion varo_uuid)"
 flags=$(pkg-config --cflags --libs varo_uuid)
+# A static link needs the hash library that the shared one carries.
+pkg-config --static --libs varo_uuid | grep -q -- -lnettle || fail "pkg-config --static gives no -lnettle"
 # shellcheck disable=SC2086
 "$cc" -std=c99 -Wall -Wextra -pedantic -Werror $san "$here/consumer.c" $flags -o "$scratch/consumer_pc"
 out=$(LD_LIBRARY_PATH=$lib "$scratch/consumer_pc") || fail "pkg-config consumer failed"

@@ -14,6 +14,8 @@
  * WARNING: every block goes back to the allocator that gave it.
  *   - varo_uuid_generate_alloc(),
  *     varo_uuid_generate_v7_alloc(),
+ *     varo_uuid_generate_v5_alloc(),
+ *     varo_uuid_generate_v3_alloc(),
  *     varo_uuid_parse_alloc()           -> varo_uuid_generate_free()
  *   - decoded or cloned with heap 0     -> xdr_free_varo_uuid_t(), or
  *                                          pxdr_varo_uuid_t() in XDR_FREE mode
@@ -26,12 +28,14 @@
  * (pkg-config libtirpc) for the XDR stream type.
  *
  * Versions: the functions of 1.0 carry the symbol version VARO_UUID_1.0,
- * those added in 1.1 VARO_UUID_1.1, those added in 1.2 VARO_UUID_1.2;
- * every 1.x keeps the SONAME
+ * those added in 1.1 VARO_UUID_1.1, those added in 1.2 VARO_UUID_1.2,
+ * those added in 1.3 VARO_UUID_1.3; every 1.x keeps the SONAME
  * libvaro_uuid.so.1 and every earlier function unchanged.
  */
 #ifndef VARO_UUID_H
 #define VARO_UUID_H
+
+#include <stddef.h>
 
 #include <rpc/types.h>
 #include <rpc/xdr.h>
@@ -46,7 +50,7 @@
 
 /* The version of this header and of the library it came with. */
 #define VARO_UUID_VERSION_MAJOR 1
-#define VARO_UUID_VERSION_MINOR 2
+#define VARO_UUID_VERSION_MINOR 3
 #define VARO_UUID_VERSION_PATCH 0
 
 #if defined(__cplusplus)
@@ -61,6 +65,19 @@ extern "C" {
 #define VARO_UUID_TEXT_CHARS 24 /* characters before the NUL */
 #define VARO_UUID_RAW_SIZE 16   /* raw bytes, also the wire form */
 #define VARO_UUID_RFC_SIZE 37   /* RFC form: 36 characters and a NUL */
+
+/*
+ * Well-known identifiers as canonical texts (string literals, since 1.3):
+ * the namespaces of RFC 9562 for names that are domain names, URLs, ISO
+ * OIDs and X.500 distinguished names, and the nil (all bits zero) and max
+ * (all bits one) identifiers. The RFC form of each is in its comment.
+ */
+#define VARO_UUID_NAMESPACE_DNS "ELina62d0RGAtADAT9QwyA=="  /* 6ba7b810-9dad-11d1-80b4-00c04fd430c8 */
+#define VARO_UUID_NAMESPACE_URL "Ebina62d0RGAtADAT9QwyA=="  /* 6ba7b811-9dad-11d1-80b4-00c04fd430c8 */
+#define VARO_UUID_NAMESPACE_OID "Erina62d0RGAtADAT9QwyA=="  /* 6ba7b812-9dad-11d1-80b4-00c04fd430c8 */
+#define VARO_UUID_NAMESPACE_X500 "FLina62d0RGAtADAT9QwyA==" /* 6ba7b814-9dad-11d1-80b4-00c04fd430c8 */
+#define VARO_UUID_NIL "AAAAAAAAAAAAAAAAAAAAAA=="            /* 00000000-0000-0000-0000-000000000000 */
+#define VARO_UUID_MAX "_____________________w=="            /* ffffffff-ffff-ffff-ffff-ffffffffffff */
 
 /* An identifier: a pointer to its 25-byte text. Null means "no identifier". */
 typedef char *varo_uuid_t;
@@ -78,8 +95,9 @@ VARO_UUID_API char *varo_uuid_generate_alloc(void) VARO_UUID_NOEXCEPT;
 
 /*
  * Gives back a block made by varo_uuid_generate_alloc(),
- * varo_uuid_generate_v7_alloc() or varo_uuid_parse_alloc(). A null pointer is
- * accepted and ignored. Any other pointer is undefined behaviour.
+ * varo_uuid_generate_v7_alloc(), varo_uuid_generate_v5_alloc(),
+ * varo_uuid_generate_v3_alloc() or varo_uuid_parse_alloc(). A null pointer
+ * is accepted and ignored. Any other pointer is undefined behaviour.
  */
 VARO_UUID_API void varo_uuid_generate_free(char *p) VARO_UUID_NOEXCEPT;
 
@@ -247,6 +265,75 @@ VARO_UUID_API int varo_uuid_order(const char *a, const char *b) VARO_UUID_NOEXCE
  * allocated) or no memory. Reads at most 25 bytes of `text`.
  */
 VARO_UUID_API char *varo_uuid_parse_alloc(const char *text) VARO_UUID_NOEXCEPT;
+
+/* ---- Name-based identifiers (since 1.3) --------------------------------
+ *
+ * A name-based identifier is the same for the same namespace and name,
+ * every time and on every machine: one identifier per URL, per path, per
+ * customer number, made anywhere without coordination. Version 5 hashes
+ * with SHA-1 (RFC 9562 section 5.5), version 3 with MD5 (section 5.3);
+ * prefer version 5 unless a peer needs version 3.
+ *
+ * The hash runs over the namespace's 16 bytes in RFC field order (as
+ * varo_uuid_to_rfc() prints them), then the name's bytes. Its first 16
+ * bytes, with the version and the variant 10 set, are the identifier in
+ * RFC field order, stored as the GUID record like every identifier here
+ * (first three fields little-endian). So varo_uuid_to_rfc() of the result
+ * is the RFC 9562 string that other libraries give for the same namespace
+ * and name, e.g. for VARO_UUID_NAMESPACE_DNS and "www.example.com"
+ * 2ed6657d-e927-568b-95e1-2665a8aea6a2 (version 5) and
+ * 5df41881-3aed-3515-88a7-2f4a814cf09e (version 3); varo_uuid_version()
+ * reads 5 or 3 back, and varo_uuid_time() refuses them.
+ *
+ * `namespace_id` is a canonical identifier text (one of the
+ * VARO_UUID_NAMESPACE_* above, or any other); at most 25 bytes of it are
+ * read. `name` is `name_len` bytes, any bytes, NULs included; it may be
+ * null only when name_len is 0, which is the empty name either way.
+ *
+ * These functions draw nothing random, take no lock and keep nothing, so
+ * they may be called from a signal handler. The identifier is not a
+ * secret: anyone who can guess the namespace and the name can make it.
+ */
+
+/*
+ * Writes the version 5 (SHA-1) identifier of `namespace_id` and `name` into
+ * the caller's area `buf` of at least 25 bytes: exactly 25 bytes, 24
+ * characters and a NUL. Allocates nothing.
+ * Returns 0; or -1 when buf is null, namespace_id is null or not
+ * canonical, or name is null and name_len is not 0, and then buf is not
+ * touched. buf may be namespace_id's own area (in place), or overlap name:
+ * both are read before buf is written.
+ */
+VARO_UUID_API int varo_uuid_generate_v5_on_buf(const char *namespace_id, const void *name,
+                                               size_t name_len, char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Makes the version 5 (SHA-1) identifier of `namespace_id` and `name` in a
+ * new 25-byte block.
+ * Allocates: the block, from the general allocator; the caller owns it and
+ * gives it back with varo_uuid_generate_free().
+ * Returns the block; or null when namespace_id is null or not canonical,
+ * name is null and name_len is not 0 (then nothing is allocated), or no
+ * memory.
+ */
+VARO_UUID_API char *varo_uuid_generate_v5_alloc(const char *namespace_id, const void *name,
+                                                size_t name_len) VARO_UUID_NOEXCEPT;
+
+/*
+ * The same as varo_uuid_generate_v5_on_buf() with MD5: the version 3
+ * identifier of `namespace_id` and `name`, into `buf` (25 bytes).
+ * Returns 0, or -1 as there, with buf untouched.
+ */
+VARO_UUID_API int varo_uuid_generate_v3_on_buf(const char *namespace_id, const void *name,
+                                               size_t name_len, char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * The same as varo_uuid_generate_v5_alloc() with MD5: the version 3
+ * identifier in a new 25-byte block from the general allocator, given back
+ * with varo_uuid_generate_free(). Returns the block, or null as there.
+ */
+VARO_UUID_API char *varo_uuid_generate_v3_alloc(const char *namespace_id, const void *name,
+                                                size_t name_len) VARO_UUID_NOEXCEPT;
 
 /* ---- XDR routines -------------------------------------------------------
  *

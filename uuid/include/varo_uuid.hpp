@@ -39,13 +39,15 @@ enum class uuid_errc : unsigned char {
     // had (the C functions do not say which)
     generate_failed,
     // decode(), clone(): the heap has no memory, or the handle names no
-    // heap; parse(), from_rfc(): the general allocator has no memory
+    // heap; parse(), from_rfc(), v5(), v3(): the general allocator has no
+    // memory
     no_memory,
     short_input,  // decode(): fewer than 16 bytes given
     empty,        // encode(), clone(), to_rfc(): the owner holds no identifier
     // encode(), to_rfc(): the library refused the text (never for texts made
     // here); parse(): not a canonical identifier text; from_rfc(): none of
-    // the accepted RFC forms
+    // the accepted RFC forms; v5(), v3(): the namespace is not a canonical
+    // identifier text
     not_identifier,
 };
 
@@ -78,6 +80,17 @@ struct uuid_rfc {
 // or empty. Move-only; moving leaves the source empty.
 class uuid {
   public:
+    // The namespaces of RFC 9562 for domain names, URLs, ISO OIDs and X.500
+    // distinguished names, and the nil (all zero bits) and max (all one
+    // bits) identifiers, as canonical texts: the macros of varo_uuid.h, for
+    // v5(), v3(), parse() and comparisons.
+    static constexpr std::string_view namespace_dns{VARO_UUID_NAMESPACE_DNS};
+    static constexpr std::string_view namespace_url{VARO_UUID_NAMESPACE_URL};
+    static constexpr std::string_view namespace_oid{VARO_UUID_NAMESPACE_OID};
+    static constexpr std::string_view namespace_x500{VARO_UUID_NAMESPACE_X500};
+    static constexpr std::string_view nil_text{VARO_UUID_NIL};
+    static constexpr std::string_view max_text{VARO_UUID_MAX};
+
     // An empty owner: holds no identifier and releases nothing.
     uuid() noexcept = default;
 
@@ -122,13 +135,35 @@ class uuid {
     // the general allocator. `text` need not be NUL-terminated.
     // Errors: not_identifier (nothing is allocated), no_memory.
     [[nodiscard]] static uuid_result<uuid> parse(std::string_view text) noexcept {
-        if (text.size() != VARO_UUID_TEXT_CHARS) return {uuid{}, uuid_errc::not_identifier};
         char copy[VARO_UUID_TEXT_SIZE];
-        std::memcpy(copy, text.data(), VARO_UUID_TEXT_CHARS);
-        copy[VARO_UUID_TEXT_CHARS] = '\0';
-        // A NUL inside `text` shortens the copy, which is then refused.
-        if (varo_uuid_is_valid(copy) != 1) return {uuid{}, uuid_errc::not_identifier};
+        if (!canonical_copy(text, copy)) return {uuid{}, uuid_errc::not_identifier};
         return owned_copy(copy);
+    }
+
+    // The version 5 (SHA-1) name-based identifier of the namespace `ns` (a
+    // canonical text, such as namespace_dns; `ns` need not be
+    // NUL-terminated) and the bytes of `name`, in a new block from the
+    // general allocator: the same for the same namespace and name, every
+    // time (see varo_uuid_generate_v5_alloc()). `name` is any contiguous
+    // bytes: a std::string_view (or what converts to one), or a
+    // std::span<const std::byte>.
+    // Errors: not_identifier (nothing is allocated), no_memory.
+    [[nodiscard]] static uuid_result<uuid> v5(std::string_view ns,
+                                              std::span<const std::byte> name) noexcept {
+        return name_based(varo_uuid_generate_v5_alloc, ns, name.data(), name.size());
+    }
+    [[nodiscard]] static uuid_result<uuid> v5(std::string_view ns, std::string_view name) noexcept {
+        return name_based(varo_uuid_generate_v5_alloc, ns, name.data(), name.size());
+    }
+
+    // The same with MD5: the version 3 name-based identifier of `ns` and
+    // `name` (see varo_uuid_generate_v3_alloc()). Errors as for v5().
+    [[nodiscard]] static uuid_result<uuid> v3(std::string_view ns,
+                                              std::span<const std::byte> name) noexcept {
+        return name_based(varo_uuid_generate_v3_alloc, ns, name.data(), name.size());
+    }
+    [[nodiscard]] static uuid_result<uuid> v3(std::string_view ns, std::string_view name) noexcept {
+        return name_based(varo_uuid_generate_v3_alloc, ns, name.data(), name.size());
     }
 
     // The identifier of an RFC form: 36 characters, the same in {braces}
@@ -304,6 +339,29 @@ class uuid {
         char *block = varo_uuid_parse_alloc(text);
         if (block == nullptr) return {uuid{}, uuid_errc::no_memory};
         return {uuid(block, origin::general, 0), uuid_errc::ok};
+    }
+
+    // Copies `text` with a NUL after it into `copy` when it is a canonical
+    // text (so exactly 24 characters); false otherwise. A NUL inside `text`
+    // shortens the copy, which is then refused.
+    static bool canonical_copy(std::string_view text, char (&copy)[VARO_UUID_TEXT_SIZE]) noexcept {
+        if (text.size() != VARO_UUID_TEXT_CHARS) return false;
+        std::memcpy(copy, text.data(), VARO_UUID_TEXT_CHARS);
+        copy[VARO_UUID_TEXT_CHARS] = '\0';
+        return varo_uuid_is_valid(copy) == 1;
+    }
+
+    // A name-based identifier through `make`, the _alloc of version 5 or 3.
+    static uuid_result<uuid> name_based(char *(*make)(const char *, const void *,
+                                                      std::size_t) VARO_UUID_NOEXCEPT,
+                                        std::string_view ns, const void *name,
+                                        std::size_t size) noexcept {
+        char copy[VARO_UUID_TEXT_SIZE];
+        // Checked here, so that a null result means no memory.
+        if (!canonical_copy(ns, copy)) return {uuid{}, uuid_errc::not_identifier};
+        char *text = make(copy, name, size);
+        if (text == nullptr) return {uuid{}, uuid_errc::no_memory};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
     }
 
     static std::strong_ordering as_ordering(int order) noexcept {
