@@ -206,6 +206,21 @@ const void *slot_of_this_thread() {
     return state != nullptr ? state : varo::platform::pool_view().bytes;
 }
 
+// Draws until this thread holds a state or page of `source`, and returns
+// it: past the pool's first draws, which take no page, and past draws that
+// find another thread adding a page, which they leave to the system call
+// (that thread may wait for a core, on a busy machine). Null after 20 s, or
+// for the system call.
+const void *hold_a_slot(RandomSource source) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (source != RandomSource::syscall && slot_of_this_thread() == nullptr &&
+           std::chrono::steady_clock::now() < deadline) {
+        generate(1);
+        if (slot_of_this_thread() == nullptr) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return slot_of_this_thread();
+}
+
 // Sends `count` identifiers. When `buffered`, true if this thread then
 // holds a vDSO state or a pool page leased in this process; else true if
 // none served them.
@@ -346,17 +361,8 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
         std::vector<std::thread> pool;
         for (int t = 0; t < row.live; ++t) {
             pool.emplace_back([&] {
-                // Past the pool's first draws, which take no page, and past
-                // draws that find another thread adding a page (which may
-                // wait for a core, on a busy machine).
                 generate(kEach);
-                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (GetParam() != RandomSource::syscall && slot_of_this_thread() == nullptr &&
-                       std::chrono::steady_clock::now() < deadline) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                    generate(1);
-                }
-                const void *mine = slot_of_this_thread();
+                const void *mine = hold_a_slot(GetParam());
                 holding.arrive_and_wait();
                 while (!churned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 kept += (mine != nullptr || GetParam() == RandomSource::syscall) &&
@@ -562,7 +568,7 @@ TEST(Concurrency, LiveThreadsHoldDistinctVdsoStates) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             generate(1);
-            states[t] = varo::platform::vdso_state_of_this_thread();
+            states[t] = hold_a_slot(RandomSource::vdso);
             all_drawn.arrive_and_wait();  // no thread exits before all hold theirs
         });
     }
