@@ -118,14 +118,14 @@ bool wiped_on_fork(void *page) noexcept {
 }
 
 // A page for this thread, leased to `lease`: a free one, an exited thread's
-// (emptied and wiped here), or a new one. Null when none is to be had, with
-// `*later` set when one may be had at a later draw.
-Pool *take_page(std::uint64_t lease, bool *later) noexcept {
+// (emptied and wiped here), or a new one. Null when none is to be had. (A
+// page is a chunk of one slot, which a thread never waits for another to
+// add.)
+Pool *take_page(std::uint64_t lease) noexcept {
     std::uint32_t chunk;
     std::uint32_t index = g_pages.take(lease, &chunk);
     if (index == g_pages.kNone) {
-        *later = chunk == g_pages.kBusy;
-        if (chunk == g_pages.kNone || *later) return nullptr;
+        if (chunk == g_pages.kNone) return nullptr;
         void *page =
             mmap(nullptr, g_page_size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         std::uint8_t *base = page == MAP_FAILED ? nullptr : static_cast<std::uint8_t *>(page);
@@ -183,10 +183,9 @@ Draw take_and_draw(std::uint8_t *out) noexcept {
         return Draw::to_kernel;
     }
     const std::uint64_t lease = leases::make();
-    bool later = false;
-    Pool *pool = take_page(lease, &later);
+    Pool *pool = take_page(lease);
     if (pool == nullptr) {
-        t_unbuffered = !later;
+        t_unbuffered = true;
         return Draw::to_kernel;
     }
     t_pool = pool;

@@ -101,8 +101,14 @@ class Slots {
         const bool adding = stack_.adding();
         const std::uint32_t index = search(lease, adding ? kSwept : seen * kPerChunk);
         if (index != kNone) return index;
-        *chunk = seen >= kChunks ? kNone : adding ? kBusy : stack_.reserve_chunk(seen);
-        if (*chunk == kNone && seen < kChunks) *chunk = kBusy;
+        if (seen >= kChunks) {
+            *chunk = kNone;
+        } else {
+            // Reserved by another caller since this one looked, or before:
+            // its chunk is on its way.
+            const std::uint32_t reserved = adding ? kNone : stack_.reserve_chunk(seen);
+            *chunk = reserved == kNone ? kBusy : reserved;
+        }
         return kNone;
     }
 
