@@ -16,15 +16,16 @@ int version_of(const unsigned char *raw) noexcept {
     return (raw[8] & 0xC0) == 0x80 ? raw[7] >> 4 : -1;
 }
 
-std::uint64_t byte(const unsigned char *raw, int i) noexcept {
-    return raw[i];
-}
-
 // RFC bytes 0-7, most significant first: the first three fields of the
-// GUID record as numbers.
+// GUID record as numbers. They lie little-endian in the record, so in the
+// record's first 8 bytes read as a little-endian word the first field is
+// the low half as it stands, and the second and third are the high half
+// with its two 16-bit halves swapped.
 std::uint64_t fields_key(const unsigned char *raw) noexcept {
-    return byte(raw, 3) << 56 | byte(raw, 2) << 48 | byte(raw, 1) << 40 | byte(raw, 0) << 32 |
-           byte(raw, 5) << 24 | byte(raw, 4) << 16 | byte(raw, 7) << 8 | byte(raw, 6);
+    std::uint64_t w;
+    std::memcpy(&w, raw, 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    return (w & 0xFFFFFFFF) << 32 | std::rotl(static_cast<std::uint32_t>(w >> 32), 16);
 }
 
 // RFC bytes 8-15, most significant first: r8 to r15 as they lie.
@@ -35,7 +36,15 @@ std::uint64_t tail_key(const unsigned char *raw) noexcept {
     return w;
 }
 
-int sign(std::uint64_t a, std::uint64_t b) noexcept {
+// The RFC form's 16 bytes as one number, most significant first (a GCC
+// and Clang extension on 64-bit hosts), so that an order is two
+// comparisons of it.
+__extension__ typedef unsigned __int128 Key;
+Key key(const unsigned char *raw) noexcept {
+    return static_cast<Key>(fields_key(raw)) << 64 | tail_key(raw);
+}
+
+int sign(Key a, Key b) noexcept {
     return (a > b) - (a < b);
 }
 
@@ -65,10 +74,7 @@ int varo_uuid_order(const char *a, const char *b) noexcept {
     unsigned char ra[VARO_UUID_RAW_SIZE], rb[VARO_UUID_RAW_SIZE];
     const bool ca = varo::decode_canonical(a, ra);
     const bool cb = varo::decode_canonical(b, rb);
-    if (ca && cb) {
-        const int first = sign(fields_key(ra), fields_key(rb));
-        return first != 0 ? first : sign(tail_key(ra), tail_key(rb));
-    }
+    if (ca && cb) return sign(key(ra), key(rb));
     if (ca != cb) return ca ? -1 : 1;
     const int c = std::strcmp(a, b);
     return (c > 0) - (c < 0);
