@@ -36,13 +36,24 @@ std::uint64_t tail_key(const unsigned char *raw) noexcept {
     return w;
 }
 
-// The RFC form's 16 bytes as one number, most significant first (a GCC
-// and Clang extension on 64-bit hosts), so that an order is two
-// comparisons of it.
+// The RFC form's 16 bytes as one number, most significant first, so that
+// an order is two comparisons of it. 32-bit hosts have no 128-bit integer:
+// there it is a pair compared high half first.
+#if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 Key;
 Key key(const unsigned char *raw) noexcept {
     return static_cast<Key>(fields_key(raw)) << 64 | tail_key(raw);
 }
+#else
+struct Key {
+    std::uint64_t high, low;
+    friend bool operator<(Key a, Key b) noexcept {
+        return a.high < b.high || (a.high == b.high && a.low < b.low);
+    }
+    friend bool operator>(Key a, Key b) noexcept { return b < a; }
+};
+Key key(const unsigned char *raw) noexcept { return {fields_key(raw), tail_key(raw)}; }
+#endif
 
 int sign(Key a, Key b) noexcept {
     return (a > b) - (a < b);
