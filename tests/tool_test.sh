@@ -130,6 +130,8 @@ while IFS='|' read -r raw quoted; do
     check "--check of '$raw' quotes it as '$quoted'" 'quotes "$quoted"'
     printf '%s\n' "$value" | "$tool" --rfc - >"$out" 2>"$err"
     check "--rfc - of '$raw' quotes it as '$quoted'" 'quotes "$quoted" && grep -q "line 1: " "$err"'
+    "$tool" -5 "$value" x >"$out" 2>"$err"
+    check "-5 of namespace '$raw' quotes it as '$quoted'" 'quotes "$quoted"'
     case $raw in
         *'\r') check "'$raw' ends in a carriage return" 'grep -q "ends in a carriage return" "$err"' ;;
         *) check "'$raw' is not said to end in a carriage return" '! grep -q "carriage return" "$err"' ;;
@@ -164,6 +166,9 @@ check "a name after --" '[ "$("$tool" -5 @url -- -n)" = "$(printf -- "-n\\n" | "
 check "a NUL and a carriage return are part of a name" \
     '[ "$(printf "a\\0b\\r\\n" | "$tool" -3 @oid -)" != "$(printf "ab\\n" | "$tool" -3 @oid -)" ] &&
      [ "$(printf "a\\0b\\r\\n" | "$tool" -3 @oid -)" != "$(printf "a\\0b\\n" | "$tool" -3 @oid -)" ]'
+check "the first name that ends in a carriage return is said once, on stderr" \
+    '[ "$(printf "a\\nb\\r\\nc\\r\\n" | "$tool" -5 @dns - 2>"$err" | wc -l)" = 3 ] &&
+     [ "$(grep -c "line 2: the name ends in a carriage return" "$err")" = 1 ] && [ "$(wc -l <"$err")" = 1 ]'
 check "-5 of a long name" '[ "$(head -c 100000 /dev/zero | tr "\\0" x | "$tool" -5 @x500 - | wc -l)" = 1 ]'
 check "-5 and -3 read back as versions 5 and 3" \
     '[ "$("$tool" -5 @dns x | "$tool" --info - | cut -d" " -f2)$("$tool" -3 @dns x | "$tool" --info - | cut -d" " -f2)" = 53 ]'

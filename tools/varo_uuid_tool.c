@@ -420,7 +420,11 @@ static int read_whole_line(struct input *in, char **line, size_t *capacity, size
         *length += take;
         in->start += take + (newline != NULL);
         if (newline != NULL) return 1;
-        if (!refill(in)) return *length > 0 && in->read_error == 0 && !in->write_failed;
+        /* After the end of the input, read() is not asked again: on a
+         * terminal that would wait for another end-of-file. */
+        if (in->at_end || !refill(in)) {
+            return *length > 0 && in->read_error == 0 && !in->write_failed;
+        }
     }
 }
 
@@ -435,8 +439,19 @@ static int named_lines(name_fn make, const char *ns) {
     static struct input in;
     char *line = NULL;
     size_t capacity = 0, length;
-    int failed = 0;
+    int failed = 0, warned = 0;
+    unsigned long long number = 0;
     while (!failed && read_whole_line(&in, &line, &capacity, &length)) {
+        ++number;
+        /* Hashed as it stands, but said once: the lines of a CRLF file give
+         * other identifiers than the same names with LF line ends. */
+        if (!warned && length > 0 && line[length - 1] == '\r') {
+            fprintf(stderr,
+                    "varo-uuid: line %llu: the name ends in a carriage return, which is part of "
+                    "it (a CRLF file?)\n",
+                    number);
+            warned = 1;
+        }
         failed = put_named(make, ns, line, length) != 0;
     }
     free(line);
@@ -456,10 +471,8 @@ static int named_lines(name_fn make, const char *ns) {
 static int named(name_fn make, const char *ns_arg, const char *name) {
     char ns[VARO_UUID_TEXT_SIZE];
     if (varo_uuid_namespace_arg(ns_arg, ns) != 0) {
-        fprintf(stderr,
-                "varo-uuid: not a namespace (@dns, @url, @oid, @x500, an identifier text or "
-                "an RFC form): '%s'\n",
-                ns_arg);
+        value_error(0, "not a namespace (@dns, @url, @oid, @x500, an identifier text or an RFC form)",
+                    ns_arg);
         return EXIT_BAD_INPUT;
     }
     if (strcmp(name, "-") == 0) return named_lines(make, ns);
@@ -645,7 +658,7 @@ static int parse_command_line(int argc, char **argv, struct request *req) {
     return 0;
 }
 
-/* "varo-uuid 1.2.0 (library 1.2.0)": this program's version, and that of
+/* "varo-uuid 1.3.0 (library 1.3.0)": this program's version, and that of
  * the library it runs with, read from the name of the library's file (the
  * two differ when the library was upgraded alone). */
 static int print_version(void) {
