@@ -12,13 +12,10 @@
 //   sees it zero-filled, which reads as "empty", and the child's lease table
 //   no longer holds the page for the thread that forked (slots.h), so the
 //   child never reuses its parent's bytes. Where the kernel refuses that
-//   advice, the thread does not buffer.
-// - Where the advice is taken and not applied (qemu-user), a fork handler
-//   forgets every lease in fork()'s child instead, so the child's threads
-//   take pages anew and empty them first. That handler is registered only
-//   there: registering takes the C library's fork lock. A child made by
-//   _Fork() or a raw clone() runs no handler, and there is not kept from
-//   its parent's bytes.
+//   advice, or takes it without applying it (qemu-user), nothing buffers:
+//   a fork handler could stand in only for fork(), not for _Fork() or a raw
+//   clone(), and registering one takes the C library's fork lock and may
+//   allocate, which a first draw in a signal handler must not.
 // - The page is MADV_DONTDUMP, so core dumps do not hold unused bytes.
 // - A VM snapshot is not seen here: every VM restored from one snapshot
 //   hands out the rest of each thread's buffered bytes, up to a pool of
@@ -29,7 +26,6 @@
 //   is in the middle of a draw reads the kernel directly (random.cpp).
 // - A failed refill sends the draw to the system call; when that fails too,
 //   the draw fails.
-#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -74,7 +70,6 @@ Slots<1, 4096> g_pages;
 Once g_setup;
 std::size_t g_page_size;      // written once, by the set-up
 std::uint32_t g_capacity;     // bytes a pool holds
-bool g_wipe_applied;          // by the kernel; else by forget_leases()
 
 __attribute__((tls_model("initial-exec"))) thread_local Pool *t_pool = nullptr;
 __attribute__((tls_model("initial-exec"))) thread_local std::uint32_t t_page = 0;
@@ -84,21 +79,13 @@ __attribute__((tls_model("initial-exec"))) thread_local unsigned char t_cold = 0
 // Set once this thread could not get a page.
 __attribute__((tls_model("initial-exec"))) thread_local bool t_unbuffered = false;
 
-// In fork()'s child, where the kernel does not wipe the lease table.
-void forget_leases() noexcept { g_pages.forget_all(); }
-
 bool setup() noexcept {
     const long page = sysconf(_SC_PAGESIZE);
     if (page <= 0) return false;
     g_page_size = static_cast<std::size_t>(page);
     const std::size_t used = g_page_size < kMaxPool ? g_page_size : kMaxPool;
     g_capacity = static_cast<std::uint32_t>((used - sizeof(Pool)) / kRandomDraw * kRandomDraw);
-    switch (g_pages.map_leases()) {
-        case leases::Wipe::refused: return false;
-        case leases::Wipe::ignored: return pthread_atfork(nullptr, nullptr, forget_leases) == 0;
-        case leases::Wipe::applied: g_wipe_applied = true; return true;
-    }
-    return false;
+    return g_pages.map_leases();
 }
 
 // Advises the page wiped on fork, or reports that the kernel refuses. The
@@ -108,11 +95,6 @@ bool wiped_on_fork(void *page) noexcept {
         // As if the kernel had refused the advice, for a reused page too.
         madvise(page, g_page_size, MADV_KEEPONFORK);
         return false;
-    }
-    if (!seam::advice_applied()) {
-        // Taken and not applied.
-        madvise(page, g_page_size, MADV_KEEPONFORK);
-        return true;
     }
     return madvise(page, g_page_size, MADV_WIPEONFORK) == 0;
 }
@@ -217,7 +199,7 @@ Draw pool_random16(std::uint8_t *out) noexcept {
 
 long pool_pages_in_use() noexcept { return g_setup.done() ? g_pages.held_by_live_threads() : 0; }
 long pool_pages() noexcept { return g_pages.chunks(); }
-bool pool_wiped_by_kernel() noexcept { return g_setup.run(setup) == Once::ready && g_wipe_applied; }
+bool pool_wiped_by_kernel() noexcept { return g_setup.run(setup) == Once::ready; }
 PoolView pool_view() noexcept {
     if (t_lease == 0 || !g_pages.held(t_page, t_lease)) return {nullptr, 0, 0};
     return {t_pool->bytes(), g_capacity, t_pool->left};

@@ -53,9 +53,9 @@ class SlotStack {
     // Reserves chunk number `seen` for a caller that is about to publish it,
     // while `seen` chunks are reserved and all of them published; kNone
     // otherwise, or when every chunk is in use. One chunk at a time is on
-    // its way: a chunk that is reserved and never published (its mapping
-    // failed; or, in a child of fork(), another thread was mapping it)
-    // stops further chunks.
+    // its way (a failed mapping publishes an empty chunk): in a child of
+    // fork() made while another thread was mapping one, that chunk is never
+    // published, and no further chunk is added there.
     std::uint32_t reserve_chunk(std::uint32_t seen) noexcept {
         if (seen >= kChunks || published_.load(std::memory_order_acquire) != seen) return kNone;
         return chunks_.compare_exchange_strong(seen, seen + 1, std::memory_order_relaxed) ? seen

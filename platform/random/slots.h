@@ -25,9 +25,9 @@
 // parent is free for the child's threads, and the thread that forked, which
 // checks its own lease before each draw, takes a new slot rather than share
 // one. The sequence goes on from the parent's in the child, so no lease
-// taken there equals one taken before the fork. Where the kernel (or an
-// emulator: qemu-user) accepts the advice without applying it, the caller
-// forgets the leases in fork()'s child itself (forget_all()).
+// taken there equals one taken before the fork. Where the kernel refuses
+// the advice, or accepts it without applying it (an emulator: qemu-user),
+// there is no table, and the sources that need one are not used.
 #ifndef VARO_UUID_PLATFORM_RANDOM_SLOTS_H
 #define VARO_UUID_PLATFORM_RANDOM_SLOTS_H
 
@@ -53,13 +53,11 @@ std::uint64_t make() noexcept;
 // True when the holder of `lease` has exited (as seen from process `pid`).
 bool holder_gone(std::uint64_t lease, pid_t pid) noexcept;
 
-// What became of the advice to wipe a table on fork.
-enum class Wipe { applied, ignored, refused };
-// `count` zeroed words, advised wiped on fork, or null when they cannot be
-// mapped or the kernel refuses the advice. `*wipe` says whether the advice
-// is applied: qemu-user, for one, accepts every advice and applies none, and
-// gives itself away by accepting an advice that does not exist.
-std::atomic<std::uint64_t> *map_table(std::size_t count, Wipe *wipe) noexcept;
+// `count` zeroed words that the kernel wipes on fork; null when they cannot
+// be mapped or the advice is refused or not applied. qemu-user, for one,
+// accepts every advice and applies none, and gives itself away by accepting
+// an advice that does not exist.
+std::atomic<std::uint64_t> *map_table(std::size_t count) noexcept;
 }  // namespace leases
 
 template <std::uint32_t kPerChunk, std::uint32_t kChunks>
@@ -68,13 +66,11 @@ class Slots {
     static constexpr std::uint32_t kNone = SlotStack<kPerChunk, kChunks>::kNone;
     static constexpr std::uint32_t kBusy = kNone - 1;
 
-    // Maps the table of leases; refused when the kernel cannot wipe it on
-    // fork, ignored when it takes the advice without applying it. Once,
-    // before any other call.
-    leases::Wipe map_leases() noexcept {
-        leases::Wipe wipe = leases::Wipe::refused;
-        leases_ = leases::map_table(std::size_t{kPerChunk} * kChunks, &wipe);
-        return wipe;
+    // Maps the table of leases: false when the kernel does not wipe it on
+    // fork, and the slots must not be used. Once, before any other call.
+    bool map_leases() noexcept {
+        leases_ = leases::map_table(std::size_t{kPerChunk} * kChunks);
+        return leases_ != nullptr;
     }
 
     // A slot leased to `lease`: a free one, or one whose holder has gone.
@@ -133,14 +129,6 @@ class Slots {
     // process that leased it.
     bool held(std::uint32_t index, std::uint64_t lease) const noexcept {
         return leases_[index].load(std::memory_order_relaxed) == lease;
-    }
-
-    // Frees every slot, as the kernel's wipe of the table would: for a
-    // child of fork() where the advice is not applied. Only while no other
-    // thread uses the table, as in fork()'s child.
-    void forget_all() noexcept {
-        const std::uint32_t total = stack_.chunks() * kPerChunk;
-        for (std::uint32_t i = 0; i < total; ++i) leases_[i].store(0, std::memory_order_relaxed);
     }
 
     // Marks the end of a use of slot `index` by its holder. The kernel
@@ -253,7 +241,8 @@ class Slots {
         if (total == 0) return kNone;
         const pid_t pid = getpid();
         for (std::uint32_t k = 0; k < kSwept; ++k) {
-            const std::uint32_t index = cursor_.fetch_add(1, std::memory_order_relaxed) % total;
+            const auto index =
+                static_cast<std::uint32_t>(cursor_.fetch_add(1, std::memory_order_relaxed) % total);
             if (is_slot(index) && reclaim(index, pid, lease)) {
                 remember(index);
                 return index;
@@ -264,7 +253,8 @@ class Slots {
 
     SlotStack<kPerChunk, kChunks> stack_;
     std::atomic<std::uint64_t> *leases_ = nullptr;
-    std::atomic<std::uint32_t> cursor_{0};
+    // 64 bits: it never wraps, so a round passes every place once.
+    std::atomic<std::uint64_t> cursor_{0};
     std::atomic<std::uint32_t> recent_[kRecent]{};  // slot + 1; 0: none yet
     std::atomic<std::uint32_t> recent_next_{0};
     std::atomic<std::uint32_t> recent_start_{0};

@@ -32,9 +32,9 @@ long pool_pages() noexcept;
 // States that one page of them holds.
 long vdso_states_per_page() noexcept;
 
-// True when the kernel wipes the pool's pages and leases on fork; false
-// where it takes the advice without applying it (qemu-user, or the seam
-// below), and fork()'s child forgets the leases by itself.
+// True when the kernel wipes the pool's pages and leases on fork, so that
+// the pool buffers; false where it refuses the advice or takes it without
+// applying it (qemu-user, or the seam below), and the pool is not used.
 bool pool_wiped_by_kernel() noexcept;
 
 // This thread's pool page: its buffer, the buffer's size, and how many bytes
