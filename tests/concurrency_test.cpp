@@ -307,18 +307,31 @@ TEST_P(Sources, RawCloneChildrenNeverRepeatTheParent) {
 #endif
 
 // Identifiers made by a signal handler, often in the middle of a
-// generation on the same thread.
+// generation on the same thread; and name-based ones, made there and by the
+// thread it interrupts, which must come out as they do alone.
 constexpr int kHandled = 500;
 char g_from_handler[kHandled][VARO_UUID_TEXT_SIZE];
 volatile sig_atomic_t g_handled = 0;
+volatile sig_atomic_t g_named_wrong = 0;
+
+bool named_as_alone(const char *name, const char *expected) {
+    char id[VARO_UUID_TEXT_SIZE];
+    return varo_uuid_generate_v5_on_buf(VARO_UUID_NAMESPACE_DNS, name, std::strlen(name), id) == 0 &&
+           std::strcmp(id, expected) == 0;
+}
 
 void generate_in_handler(int) {
     const int i = g_handled;
     if (i < kHandled && varo_uuid_generate_on_buf(g_from_handler[i]) == 0) g_handled = i + 1;
+    // RFC 9562's example: www.example.com in the DNS namespace.
+    if (!named_as_alone("www.example.com", "fWXWLifpi1aV4SZlqK6mog==")) g_named_wrong = 1;
 }
 
 TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
     g_handled = 0;
+    g_named_wrong = 0;
+    char example_org[VARO_UUID_TEXT_SIZE];
+    ASSERT_EQ(varo_uuid_generate_v5_on_buf(VARO_UUID_NAMESPACE_DNS, "example.org", 11, example_org), 0);
     struct sigaction action {}, old {};
     action.sa_handler = generate_in_handler;
     ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
@@ -330,6 +343,7 @@ TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
         const Ids one = generate(1);
         ASSERT_EQ(one.size(), 1u);
         outside.push_back(one[0]);
+        if (!named_as_alone("example.org", example_org)) g_named_wrong = 1;
     }
     setitimer(ITIMER_REAL, &stop, nullptr);
     // Ignoring the signal discards one still pending, which the default
@@ -338,6 +352,7 @@ TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
     sigaction(SIGALRM, &action, nullptr);
     sigaction(SIGALRM, &old, nullptr);
     EXPECT_GT(g_handled, 0);
+    EXPECT_EQ(g_named_wrong, 0) << "a name-based identifier changed under a signal handler";
     Ids inside(g_from_handler, g_from_handler + g_handled);
     expect_all_distinct({outside, inside}, outside.size() + inside.size());
 }
