@@ -92,9 +92,14 @@ class Sources : public ::testing::TestWithParam<RandomSource> {
     void SetUp() override {
         switch (GetParam()) {
             case RandomSource::vdso:
+                if (g_ignoring_advice) {
+                    // States that the kernel does not wipe on fork must not be used.
+                    ASSERT_FALSE(varo::platform::vdso_getrandom_found())
+                        << "vDSO states used where MADV_WIPEONFORK is not applied";
+                    GTEST_SKIP() << "MADV_WIPEONFORK not applied: no vDSO state is used";
+                }
                 if (!varo::platform::vdso_getrandom_found()) {
-                    GTEST_SKIP() << "no vDSO getrandom to use here"
-                                 << (g_ignoring_advice ? " (advice not applied)" : "");
+                    GTEST_SKIP() << "no vDSO getrandom to use here";
                 }
                 break;
             case RandomSource::syscall:
@@ -104,9 +109,8 @@ class Sources : public ::testing::TestWithParam<RandomSource> {
                 varo::fault::arm(Site::vdso, 0, INT_MAX);
                 break;
         }
-        source_ = GetParam() == RandomSource::pool && !varo::platform::pool_wiped_by_kernel()
-                      ? RandomSource::syscall
-                      : GetParam();
+        const bool buffers = !g_ignoring_advice && varo::platform::pool_wiped_by_kernel();
+        source_ = GetParam() == RandomSource::pool && !buffers ? RandomSource::syscall : GetParam();
         draws_ = varo::platform::random_draws(source_);
         pool_draws_ = varo::platform::random_draws(RandomSource::pool);
     }
