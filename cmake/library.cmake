@@ -38,6 +38,11 @@ function(varo_uuid_add_library name kind)
   # Calls between the library's own exported functions go direct, not
   # through the PLT: nobody interposes them.
   target_compile_options(${name} PRIVATE -fno-exceptions -fno-rtti -fno-semantic-interposition -fno-plt)
+  # Each function starts on a cache line. A call here does a few
+  # nanoseconds of work, and where its first instructions fall shows in
+  # that: xdr_encode_varo_uuid_t moved by 0.5 ns (4%) with the placement
+  # that the name-based code gave it.
+  target_compile_options(${name} PRIVATE -falign-functions=64)
   set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   target_link_libraries(${name} PUBLIC PkgConfig::TIRPC PRIVATE PkgConfig::NETTLE varo_uuid_warnings)
   if(arg_FAULT_INJECTION)
