@@ -248,7 +248,7 @@ folded() { printf '%s\n' "$1" | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
 if [ -n "$src" ]; then
     bin=$(mktemp -d)
     ln -s "$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")" "$bin/varo-uuid"
-    for page in "$src/README.md" "$src/man/varo-uuid.1.in"; do
+    for page in "$src/README.md" "$src/man/varo-uuid.1"; do
         # Records "COMMAND<tab>OUTPUT" from the code blocks: a line "$ ..."
         # and the lines after it, up to the next command or the block's end.
         sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\(rs/\\/g' "$page" | awk '
