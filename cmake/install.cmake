@@ -1,11 +1,13 @@
-# Installation: the shared library, the public header, the tool, a CMake
-# package (varo_uuid::varo_uuid) and a pkg-config file.
+# Installation: the shared and the static library, the public headers, the
+# tool, a CMake package (varo_uuid::varo_uuid, varo_uuid::varo_uuid_static)
+# and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
 set(VARO_UUID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/varo_uuid)
 
-install(TARGETS varo_uuid EXPORT varo_uuid_targets
+install(TARGETS varo_uuid varo_uuid_static EXPORT varo_uuid_targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT varo_uuid_targets
   NAMESPACE varo_uuid::

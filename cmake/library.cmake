@@ -1,6 +1,8 @@
 # The one definition of the library's code, from which every variant is made
 # with the same sources and the same compile flags:
 #   varo_uuid             the shipped shared library (VERSIONED)
+#   varo_uuid_objects     the objects of the shipped static library, which
+#                         CMakeLists.txt links into one relocatable object
 #   varo_uuid_internal    a static copy for tests, fuzzers and benchmarks
 #                         (FAULT_INJECTION): it reaches the internal functions
 #                         and carries the fault seam
@@ -18,7 +20,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64)$")
   set(VARO_UUID_ISA_FLAGS -mavx2)
 endif()
 
-# varo_uuid_add_library(<name> SHARED|STATIC [VERSIONED] [FAULT_INJECTION])
+# varo_uuid_add_library(<name> SHARED|STATIC|OBJECT [VERSIONED] [FAULT_INJECTION])
 function(varo_uuid_add_library name kind)
   cmake_parse_arguments(arg "VERSIONED;FAULT_INJECTION" "" "" ${ARGN})
   list(TRANSFORM VARO_UUID_SOURCES PREPEND ${PROJECT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)

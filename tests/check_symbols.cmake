@@ -3,13 +3,17 @@
 # hash of the name-based identifiers) at run time, and references nothing
 # that prints, aborts or belongs to the C++ runtime.
 # Arguments: LIBRARY, EXPECTED (one name@@NODE a line), SANITIZED (sanitizer
-# list), NM and READELF (the target's binutils; default nm and readelf).
+# list), NM, READELF and AR (the target's binutils; default nm, readelf and
+# ar), and ARCHIVE, the static library, checked when given.
 cmake_minimum_required(VERSION 3.25)
 if(NOT NM)
   set(NM nm)
 endif()
 if(NOT READELF)
   set(READELF readelf)
+endif()
+if(NOT AR)
+  set(AR ar)
 endif()
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[^\n]+" lines "${defined}")
@@ -74,3 +78,32 @@ if(NOT SANITIZED)
   endforeach()
 endif()
 message(STATUS "${LIBRARY}: ${exported}")
+
+# The static library (ARCHIVE): one object, whose global names are exactly
+# the exported functions; every other name, the stand-ins of the platform
+# services and the tables included, is local to it.
+if(ARCHIVE)
+  execute_process(COMMAND ${AR} t ${ARCHIVE} OUTPUT_VARIABLE members COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "[^\n]+" members "${members}")
+  list(LENGTH members count)
+  if(NOT count EQUAL 1)
+    message(FATAL_ERROR "${ARCHIVE} holds ${count} objects, not one: ${members}")
+  endif()
+  execute_process(COMMAND ${NM} -g --defined-only ${ARCHIVE} OUTPUT_VARIABLE defined COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL "[^\n]+" lines "${defined}")
+  set(global "")
+  foreach(line IN LISTS lines)
+    # A sanitizer adds names of its own (__asan_*, __odr_asan_*).
+    if(line MATCHES "^[0-9a-f]* +[A-Za-z] +([^ ]+)$" AND NOT (SANITIZED AND CMAKE_MATCH_1 MATCHES "^__"))
+      list(APPEND global ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  list(SORT global)
+  list(TRANSFORM expected REPLACE "@@.*" "")
+  list(SORT expected)
+  if(NOT global STREQUAL expected)
+    message(FATAL_ERROR "global names of ${ARCHIVE} differ from ${EXPECTED}\n  global: ${global}\n  expected: ${expected}")
+  endif()
+  list(LENGTH global count)
+  message(STATUS "${ARCHIVE}: one object, ${count} global names")
+endif()

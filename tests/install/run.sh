@@ -2,7 +2,8 @@
 # Installs the build into a scratch prefix and checks what a user gets there:
 # the files and their links, the library's SONAME and run-time needs, the
 # headers from C99 and C++20, a consumer through find_package() and one
-# through pkg-config, the installed tool and the manual pages.
+# through pkg-config, both also linked with the static library, the
+# installed tool and the manual pages.
 #
 # Usage: run.sh BUILD_DIR SCRATCH LIBDIR INCLUDEDIR BINDIR VERSION CC CXX TOOL SANITIZE MANDIR
 #   TOOL is ON when the tool is built; SANITIZE the sanitizer list of the
@@ -41,6 +42,7 @@ for f in varo_uuidConfig.cmake varo_uuidConfigVersion.cmake varo_uuid_targets.cm
     [ -f "$lib/cmake/varo_uuid/$f" ] || fail "missing $libdir/cmake/varo_uuid/$f"
 done
 [ -f "$lib/pkgconfig/varo_uuid.pc" ] || fail "missing $libdir/pkgconfig/varo_uuid.pc"
+[ "$(ar t "$lib/libvaro_uuid.a")" = varo_uuid_static.o ] || fail "$libdir/libvaro_uuid.a is not the one object"
 man=$prefix/$mandir
 grep -q "^\.TH VARO_UUID 3 .*varo_uuid $version" "$man/man3/varo_uuid.3" || fail "missing or stale $mandir/man3/varo_uuid.3"
 for f in varo_uuid_to_rfc varo_uuid_compare xdr_varo_uuid_t; do
@@ -69,6 +71,18 @@ pkg-config --static --libs varo_uuid | grep -q -- -lnettle || fail "pkg-config -
 "$cc" -std=c99 -Wall -Wextra -pedantic -Werror $san "$here/consumer.c" $flags -o "$scratch/consumer_pc"
 out=$(LD_LIBRARY_PATH=$lib "$scratch/consumer_pc") || fail "pkg-config consumer failed"
 is_text "$out" || fail "pkg-config consumer printed '$out'"
+
+# A static link: the archive and what pkg-config --static adds. A
+# sanitizer's runtime cannot be linked -static.
+if [ -z "$sanitize" ]; then
+    # shellcheck disable=SC2086
+    "$cc" -static -std=c99 -Wall -Wextra -pedantic -Werror "$here/consumer.c" \
+        $(pkg-config --static --cflags --libs varo_uuid) -o "$scratch/consumer_static" 2>"$scratch/static.log" ||
+        { cat "$scratch/static.log"; fail "the static link through pkg-config failed"; }
+    readelf -d "$scratch/consumer_static" | grep -q NEEDED && fail "the -static consumer needs shared libraries"
+    out=$("$scratch/consumer_static") || fail "the -static consumer failed"
+    is_text "$out" || fail "the -static consumer printed '$out'"
+fi
 
 step "headers as C99 and C++20"
 cflags=$(pkg-config --cflags varo_uuid)
@@ -103,6 +117,9 @@ for exe in consumer_c consumer_cpp; do
     out=$("$consumer/$exe") || fail "$exe failed"
     is_text "$out" || fail "$exe printed '$out'"
 done
+readelf -d "$consumer/consumer_static" | grep -q libvaro_uuid && fail "consumer_static needs the shared library"
+out=$("$consumer/consumer_static") || fail "consumer_static failed"
+is_text "$out" || fail "consumer_static printed '$out'"
 for exe in text_c text_cpp; do
     out=$("$consumer/$exe") || fail "$exe failed"
     [ "$out" = "AAECAwQFBgcICQoLDA0ODw== 03020100-0504-0706-0809-0a0b0c0d0e0f" ] || fail "$exe printed '$out'"
