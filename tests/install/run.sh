@@ -3,16 +3,18 @@
 # the files and their links, the library's SONAME and run-time needs, the
 # headers from C99 and C++20, a consumer through find_package() and one
 # through pkg-config, both also linked with the static library, the
-# installed tool and the manual pages.
+# installed tool, the SQLite extension and the manual pages.
 #
-# Usage: run.sh BUILD_DIR SCRATCH LIBDIR INCLUDEDIR BINDIR VERSION CC CXX TOOL SANITIZE MANDIR
+# Usage: run.sh BUILD_DIR SCRATCH LIBDIR INCLUDEDIR BINDIR VERSION CC CXX TOOL SANITIZE MANDIR SQLITE3
 #   TOOL is ON when the tool is built; SANITIZE the sanitizer list of the
-#   build, whose runtime the consumers then need too (may be empty).
+#   build, whose runtime the consumers then need too (may be empty);
+#   SQLITE3 the sqlite3 shell when the SQLite extension is built, else empty.
 set -eu
 
 build=$1 scratch=$2 libdir=$3 includedir=$4 bindir=$5 version=$6 cc=$7 cxx=$8 tool=$9
 sanitize=${10:-}
 mandir=${11:-share/man}
+sqlite3=${12:-}
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$scratch/prefix
 san=
@@ -43,6 +45,9 @@ for f in varo_uuidConfig.cmake varo_uuidConfigVersion.cmake varo_uuid_targets.cm
 done
 [ -f "$lib/pkgconfig/varo_uuid.pc" ] || fail "missing $libdir/pkgconfig/varo_uuid.pc"
 [ "$(ar t "$lib/libvaro_uuid.a")" = varo_uuid_static.o ] || fail "$libdir/libvaro_uuid.a is not the one object"
+if [ -n "$sqlite3" ]; then
+    [ -f "$lib/varo_uuid_sqlite.so" ] || fail "missing $libdir/varo_uuid_sqlite.so"
+fi
 man=$prefix/$mandir
 grep -q "^\.TH VARO_UUID 3 .*varo_uuid $version" "$man/man3/varo_uuid.3" || fail "missing or stale $mandir/man3/varo_uuid.3"
 for f in varo_uuid_to_rfc varo_uuid_compare xdr_varo_uuid_t; do
@@ -151,6 +156,13 @@ if [ "$tool" = ON ]; then
         if out=$("$tool" $bad 2>/dev/null); then fail "varo-uuid $bad succeeded"; fi
         [ -z "$out" ] || fail "varo-uuid $bad printed '$out'"
     done
+fi
+
+if [ -n "$sqlite3" ]; then
+    step "the installed SQLite extension"
+    got=$("$sqlite3" -batch :memory: ".load $lib/varo_uuid_sqlite" \
+        "SELECT varo_uuid_rfc(varo_uuid_v5('@dns', 'www.example.com'));" 2>&1)
+    [ "$got" = 2ed6657d-e927-568b-95e1-2665a8aea6a2 ] || fail "the installed extension gave '$got'"
 fi
 
 echo "install test: all checks passed"
