@@ -241,32 +241,28 @@ done <<'EOF_CASES'
 1|--from-hex g00102030405060708090a0b0c0d0e0f
 1|--from-hex 000102030405060708090a0b0c0d0e0f00
 EOF_CASES
-# The examples of the README and of varo-uuid(1) that make no fresh
-# identifier and write no file: each command's output (stdout and stderr,
-# white space folded, as a page may wrap a line) is what the page shows.
+# The examples of the README, of the manual in docs/ and of varo-uuid(1)
+# that make no fresh identifier and write no file: each command of the tool
+# or of Python (stdout and stderr, white space folded, as a page may wrap a
+# line) gives what the page shows. The programs and sqlite3 commands of the
+# pages run against the installed files (tests/install/run.sh).
 folded() { printf '%s\n' "$1" | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
 if [ -n "$src" ]; then
     bin=$(mktemp -d)
     ln -s "$(cd "$(dirname "$tool")" && pwd)/$(basename "$tool")" "$bin/varo-uuid"
-    for page in "$src/README.md" "$src/man/varo-uuid.1"; do
-        # Records "COMMAND<tab>OUTPUT" from the code blocks: a line "$ ..."
-        # and the lines after it, up to the next command or the block's end.
-        sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\(rs/\\/g' "$page" | awk '
-            function flush() { if (cmd != "" && output != "") print cmd "\t" output; cmd = ""; output = "" }
-            /^(```|\.EX|\.EE)/ { flush(); block = !block; next }
-            block && /^\$ / { flush(); cmd = substr($0, 3); next }
-            block && cmd != "" { output = output " " $0 }
-            END { flush() }' >"$out"
+    for page in "$src/README.md" "$src"/docs/*.md "$src/man/varo-uuid.1"; do
+        sed -e 's/\\-/-/g' -e "s/\\\\(aq/'/g" -e 's/\\(rs/\\/g' "$page" |
+            awk -v dir="$bin" -f "$src/tests/doc_examples.awk" | grep '^cmd' | cut -f2- >"$out"
         while IFS="$(printf '\t')" read -r cmd want; do
-            case $cmd in *varo-uuid*) ;; *) continue ;; esac
+            case $cmd in varo-uuid* | *"| varo-uuid"* | python3*) ;; *) continue ;; esac
             case " $cmd " in *" -n "* | *" -7 "* | *">"*) continue ;; esac
             got=$(PATH="$bin:$PATH" sh -c "$cmd" 2>&1)
-            check "$(basename "$page"): \$ $cmd" '[ "$(folded "$got")" = "$(folded "$want")" ]'
+            check "${page#"$src/"}: \$ $cmd" '[ "$(folded "$got")" = "$(folded "$want")" ]'
             examples=$((examples + 1))
         done <"$out"
     done
     rm -r "$bin"
-    check "the pages hold 10 examples to run, not $examples" '[ "$examples" -ge 10 ]'
+    check "the pages hold 15 examples to run, not $examples" '[ "$examples" -ge 15 ]'
 fi
 [ $fail -eq 0 ] && echo "tool_test: all checks passed"
 exit $fail
