@@ -165,4 +165,47 @@ if [ -n "$sqlite3" ]; then
     [ "$got" = 2ed6657d-e927-568b-95e1-2665a8aea6a2 ] || fail "the installed extension gave '$got'"
 fi
 
+step "the programs and sqlite3 commands of README.md and docs/"
+# Each C and C++ program of the pages, built against the installed files
+# and run; where the page shows its output and it makes no fresh
+# identifier, the output is what the page shows (white space folded). So is
+# that of each sqlite3 command, with the installed extension.
+src=$here/../..
+examples=$scratch/examples
+mkdir -p "$examples"
+folded() { printf '%s\n' "$1" | tr -s ' \n' '  ' | sed 's/^ //; s/ $//'; }
+programs=0 queries=0
+for page in "$src/README.md" "$src"/docs/*.md; do
+    name=${page#"$src/"}
+    awk -v dir="$examples" -f "$src/tests/doc_examples.awk" "$page" >"$examples/records"
+    while IFS="$(printf '\t')" read -r kind what want shown; do
+        if [ "$kind" = code ]; then
+            exe=${what%.*}
+            case $what in
+                *.c) set -- "$cc" -std=c99 -Wall -Wextra -pedantic -Werror ;;
+                *) set -- "$cxx" -std=c++20 -Wall -Wextra -Wpedantic -Werror ;;
+            esac
+            extra=
+            grep -q '<uuid/uuid.h>' "$what" && extra=-luuid
+            # shellcheck disable=SC2086
+            "$@" $san "$what" $(pkg-config --cflags --libs varo_uuid) $extra -o "$exe" >"$exe.log" 2>&1 ||
+                { cat "$exe.log"; fail "$name: $(basename "$what") does not build"; }
+            got=$(LD_LIBRARY_PATH=$lib "$exe") || fail "$name: $(basename "$what") failed"
+            if [ "$shown" = 1 ] && ! grep -Eq 'generate_(v7_)?(alloc|on_buf)|generate(_v7)?\(' "$what"; then
+                [ "$(folded "$got")" = "$(folded "$want")" ] ||
+                    fail "$name: $(basename "$what") printed '$got', the page shows '$want'"
+            fi
+            programs=$((programs + 1))
+        elif [ -n "$sqlite3" ] && [ "${what#sqlite3 }" != "$what" ]; then
+            got=$(cd "$examples" && PATH="$(dirname "$sqlite3"):$PATH" LD_LIBRARY_PATH=$lib sh -c "$what" 2>&1)
+            [ "$(folded "$got")" = "$(folded "$want")" ] ||
+                fail "$name: \$ $what printed '$got', the page shows '$want'"
+            queries=$((queries + 1))
+        fi
+    done <"$examples/records"
+done
+[ "$programs" -ge 7 ] || fail "the pages hold $programs programs, not 7 or more"
+[ -z "$sqlite3" ] || [ "$queries" -ge 4 ] || fail "the pages hold $queries sqlite3 commands, not 4 or more"
+echo "$programs programs, $queries sqlite3 commands"
+
 echo "install test: all checks passed"
