@@ -352,6 +352,7 @@ static int read_info(const char *value, struct info *i, const char **why) {
                                    : "future";
     i->version = varo_uuid_version(i->text);
     i->time[0] = '\0';
+    *why = "a time beyond what this system's gmtime_r() takes";
     long long ms = 0;
     if (i->version == 7 && varo_uuid_time(i->text, &ms) == 0) {
         /* Milliseconds only: other libraries' bits below them are random. */
