@@ -31,16 +31,39 @@ using Words = std::uint64_t __attribute__((vector_size(16)));
 // Writes p[kPrintOrder[0]] ... p[kPrintOrder[15]] to `out`: a GUID record's
 // bytes in RFC order, and back, since the order is its own inverse. Bytes
 // 8-15 stay in place. `out` may be `p`. Read byte by byte, so that each
-// load lies within one store of whoever wrote `p` (the kernel's 16 bytes,
-// nettle's digest), and written with one 16-byte store, which the next
+// load lies within one store of whoever wrote `p` (nettle writes its digest
+// a byte at a time), and written with one 16-byte store, which the next
 // reader's 16-byte load (nettle's copy into its block, the encoding kernel)
 // takes straight from the store buffer: a load that spans two narrower
 // stores stalls.
-inline void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
+inline void reorder_bytes(const std::uint8_t *p, std::uint8_t *out) noexcept {
     Words w = {0, 0};
     for (int k = 0; k < 16; ++k) {
         w[k / 8] |= std::uint64_t{p[rfc::kPrintOrder[k]]} << shift(k % 8);
     }
+    std::memcpy(out, &w, sizeof w);
+}
+
+// The same for 16 bytes that were written whole or long ago (a caller's
+// uuid_t, a decoded text): two 8-byte loads, the three fields' bytes
+// reversed in a register, one 16-byte store.
+inline void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, p, 8);
+    std::memcpy(&tail, p + 8, 8);
+    // The 4-byte field reversed whole, the two 2-byte fields each.
+    auto swap_halves = [](std::uint32_t x) {
+        return (x & 0x00FF00FFu) << 8 | (x >> 8 & 0x00FF00FFu);
+    };
+    const auto low = static_cast<std::uint32_t>(head);
+    const auto high = static_cast<std::uint32_t>(head >> 32);
+    if constexpr (std::endian::native == std::endian::little) {
+        head = __builtin_bswap32(low) | std::uint64_t{swap_halves(high)} << 32;
+    } else {
+        head = std::uint64_t{__builtin_bswap32(high)} << 32 | swap_halves(low);
+    }
+    const Words w = {head, tail};
     std::memcpy(out, &w, sizeof w);
 }
 
