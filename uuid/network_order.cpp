@@ -15,9 +15,10 @@ int varo_uuid_from_rfc_bytes(const unsigned char *rfc, char *buf) noexcept {
 
 int varo_uuid_to_rfc_bytes(const char *text, unsigned char *rfc) noexcept {
     if (text == nullptr || rfc == nullptr) return -1;
-    alignas(16) unsigned char raw[VARO_UUID_RAW_SIZE];
-    if (!varo::decode_canonical(text, raw)) return -1;
-    varo::record::reorder(raw, rfc);
+    // Decoded straight into the caller's area, which is then reordered
+    // where it lies: a refused text leaves it untouched.
+    if (!varo::decode_canonical(text, rfc)) return -1;
+    varo::record::reorder_in_place(rfc);
     return 0;
 }
 

@@ -44,27 +44,39 @@ inline void reorder_bytes(const std::uint8_t *p, std::uint8_t *out) noexcept {
     std::memcpy(out, &w, sizeof w);
 }
 
-// The same for 16 bytes that were written whole or long ago (a caller's
-// uuid_t, a decoded text): two 8-byte loads, the three fields' bytes
-// reversed in a register, one 16-byte store.
-inline void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, p, 8);
-    std::memcpy(&tail, p + 8, 8);
-    // The 4-byte field reversed whole, the two 2-byte fields each.
+// The first 8 bytes of a GUID record as a native word, and the same of the
+// record in RFC order: the 4-byte field's bytes reversed, and each 2-byte
+// field's.
+inline std::uint64_t reorder_word(std::uint64_t head) noexcept {
     auto swap_halves = [](std::uint32_t x) {
         return (x & 0x00FF00FFu) << 8 | (x >> 8 & 0x00FF00FFu);
     };
     const auto low = static_cast<std::uint32_t>(head);
     const auto high = static_cast<std::uint32_t>(head >> 32);
     if constexpr (std::endian::native == std::endian::little) {
-        head = __builtin_bswap32(low) | std::uint64_t{swap_halves(high)} << 32;
+        return __builtin_bswap32(low) | std::uint64_t{swap_halves(high)} << 32;
     } else {
-        head = std::uint64_t{__builtin_bswap32(high)} << 32 | swap_halves(low);
+        return std::uint64_t{__builtin_bswap32(high)} << 32 | swap_halves(low);
     }
-    const Words w = {head, tail};
+}
+
+// The same as reorder_bytes() for 16 bytes that were written whole or long
+// ago (a caller's uuid_t): two 8-byte loads, one 16-byte store.
+inline void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
+    std::uint64_t head;
+    std::uint64_t tail;
+    std::memcpy(&head, p, 8);
+    std::memcpy(&tail, p + 8, 8);
+    const Words w = {reorder_word(head), tail};
     std::memcpy(out, &w, sizeof w);
+}
+
+// The same in place, where only the first 8 bytes change.
+inline void reorder_in_place(std::uint8_t *p) noexcept {
+    std::uint64_t head;
+    std::memcpy(&head, p, 8);
+    head = reorder_word(head);
+    std::memcpy(p, &head, 8);
 }
 
 // Lays a time-based record over the 16 fresh bytes at `raw`. `fields` is
