@@ -106,6 +106,30 @@ int main(void) {
     CHECK(varo_uuid_to_rfc(VARO_UUID_MAX, rfc) == 0 &&
           strcmp(rfc, "ffffffff-ffff-ffff-ffff-ffffffffffff") == 0);
 
+    /* 1.4: network-order bytes, versions 6, 1 and 8, timestamps. */
+    CHECK(VARO_UUID_VERSION_MINOR >= 4);
+    {
+        /* libuuid's uuid_t of 00112233-4455-6677-8899-aabbccddeeff. */
+        unsigned char bytes[VARO_UUID_RFC_BYTES] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                                    0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+        unsigned char net[VARO_UUID_RFC_BYTES];
+        long long s = 0;
+        int ns = 0;
+        CHECK(varo_uuid_from_rfc_bytes(bytes, buf) == 0 && varo_uuid_to_rfc(buf, rfc) == 0 &&
+              strcmp(rfc, "00112233-4455-6677-8899-aabbccddeeff") == 0);
+        CHECK(varo_uuid_to_rfc_bytes(buf, net) == 0 && memcmp(net, bytes, sizeof net) == 0);
+        CHECK(varo_uuid_generate_v8_on_buf(bytes, buf) == 0 && varo_uuid_version(buf) == 8);
+        CHECK(varo_uuid_generate_v6_on_buf(buf) == 0 && varo_uuid_version(buf) == 6);
+        CHECK(varo_uuid_timestamp(buf, &s, &ns) == 0 && s > 1700000000LL && ns >= 0);
+        char *v1 = varo_uuid_generate_v1_alloc();
+        char *v6 = varo_uuid_generate_v6_alloc();
+        CHECK(v1 != NULL && varo_uuid_version(v1) == 1 && v6 != NULL && varo_uuid_version(v6) == 6);
+        CHECK(varo_uuid_order(buf, v6) == -1);
+        CHECK(varo_uuid_timestamp(VARO_UUID_NIL, &s, &ns) == -1);
+        varo_uuid_generate_free(v1);
+        varo_uuid_generate_free(v6);
+    }
+
     varo_uuid_generate_free(made);
     varo_uuid_generate_free(NULL);
     if (failures == 0) puts("c_api_test: all checks passed");

@@ -34,6 +34,11 @@ TEST_F(Faults, GenerationFailsCleanly) {
         varo::fault::arm(site);
         EXPECT_EQ(varo_uuid_generate_alloc(), nullptr);
     }
+    for (auto alloc : {varo_uuid_generate_v7_alloc, varo_uuid_generate_v6_alloc,
+                       varo_uuid_generate_v1_alloc}) {
+        varo::fault::arm(Site::kel_malloc);
+        EXPECT_EQ(alloc(), nullptr);
+    }
     char buf[VARO_UUID_TEXT_SIZE];
     std::memset(buf, 'x', sizeof buf);
     varo::fault::arm(Site::guid);

@@ -1,6 +1,7 @@
 // The text interface of 1.1: varo_uuid_is_valid, _to_raw, _from_raw, _to_rfc
 // and _from_rfc, of 1.2: varo_uuid_version, _time, _order and _parse_alloc,
-// and of 1.3 the name-based identifiers (their namespace is a text), against
+// of 1.3 the name-based identifiers (their namespace is a text), and of 1.4
+// the network-order bytes, version 8 and varo_uuid_timestamp, against
 // plain references written here and vectors from Python's uuid module, with
 // the AVX2 and the scalar kernels alike. Inputs and outputs lie in heap areas of exactly
 // their size, so AddressSanitizer sees a byte read or written past them.
@@ -16,6 +17,10 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#if defined(VARO_UUID_TEST_LIBUUID)
+#include <uuid/uuid.h>
+#endif
 
 #include "platform/fault.h"
 #include "tests/support/reference_codec.h"
@@ -54,12 +59,53 @@ std::string rfc_of(const Raw &raw) {
     return s;
 }
 
+// The same 16 bytes in RFC (network) order, as libuuid and Python hold them.
+Raw rfc_bytes_of(const Raw &raw) {
+    return {raw[3], raw[2], raw[1], raw[0], raw[5], raw[4], raw[7], raw[6],
+            raw[8], raw[9], raw[10], raw[11], raw[12], raw[13], raw[14], raw[15]};
+}
+
 // The version nibble when the variant is 10, else -1; the time of version 7.
 int version_of(const Raw &raw) { return (raw[8] & 0xC0) == 0x80 ? raw[7] >> 4 : -1; }
 long long ms_of(const Raw &raw) {
     long long ms = 0;
     for (int i : {3, 2, 1, 0, 5, 4}) ms = ms << 8 | raw[static_cast<std::size_t>(i)];
     return ms;
+}
+
+// The time of versions 1, 6 and 7 from their RFC fields, in Unix seconds
+// and nanoseconds; false for any other version.
+bool timestamp_of(const Raw &raw, long long *s, int *ns) {
+    const Raw b = rfc_bytes_of(raw);
+    auto field = [&](int from, int n) {
+        std::uint64_t v = 0;
+        for (int i = from; i < from + n; ++i) v = v << 8 | b[static_cast<std::size_t>(i)];
+        return v;
+    };
+    const int version = version_of(raw);
+    if (version == 7) {
+        *s = static_cast<long long>(field(0, 6) / 1000);
+        *ns = static_cast<int>(field(0, 6) % 1000 * 1000000);
+        return true;
+    }
+    std::uint64_t count;  // 100 ns since 1582-10-15
+    if (version == 6) {
+        count = field(0, 4) << 28 | field(4, 2) << 12 | (field(6, 2) & 0xFFF);
+    } else if (version == 1) {
+        count = (field(6, 2) & 0xFFF) << 48 | field(4, 2) << 32 | field(0, 4);
+    } else {
+        return false;
+    }
+    // 141,427 days from 1582-10-15 to 1970-01-01.
+    const long long since_1970 = static_cast<long long>(count) - 141427LL * 86400 * 10000000;
+    long long seconds = since_1970 / 10000000, rest = since_1970 % 10000000;
+    if (rest < 0) {
+        seconds -= 1;
+        rest += 10000000;
+    }
+    *s = seconds;
+    *ns = static_cast<int>(rest * 100);
+    return true;
 }
 
 // The version, time and copy of a text, checked against the rule: for a
@@ -71,6 +117,12 @@ void expect_inspected(const char *t, const Raw *raw) {
     long long ms = -7;
     EXPECT_EQ(varo_uuid_time(t, &ms), version == 7 ? 0 : -1) << t;
     EXPECT_EQ(ms, version == 7 ? ms_of(*raw) : -7) << t;
+    long long s = -7, want_s = -7;
+    int ns = -7, want_ns = -7;
+    const bool timed = raw != nullptr && timestamp_of(*raw, &want_s, &want_ns);
+    EXPECT_EQ(varo_uuid_timestamp(t, &s, &ns), timed ? 0 : -1) << t;
+    EXPECT_EQ(s, want_s) << t;
+    EXPECT_EQ(ns, want_ns) << t;
     char *copy = varo_uuid_parse_alloc(t);
     EXPECT_EQ(copy != nullptr, raw != nullptr) << t;
     if (copy != nullptr) {
@@ -180,6 +232,24 @@ TEST_P(Text, EveryByteAtEveryPositionRoundTrips) {
             Raw back(16, kFill);
             ASSERT_EQ(varo_uuid_to_raw(t.data(), back.data()), 0);
             ASSERT_EQ(back, raw) << text;
+
+            // The bytes in network order, each way, and version 8 of them.
+            const Raw net = rfc_bytes_of(raw);
+            Raw net_out(17, kFill);
+            ASSERT_EQ(varo_uuid_to_rfc_bytes(t.data(), net_out.data()), 0);
+            ASSERT_EQ(Raw(net_out.begin(), net_out.begin() + 16), net) << text;
+            ASSERT_EQ(net_out[16], kFill);
+            const Raw net_in(net);  // exactly 16 bytes on the heap
+            std::vector<char> from_net(26, 'x');
+            ASSERT_EQ(varo_uuid_from_rfc_bytes(net_in.data(), from_net.data()), 0);
+            ASSERT_EQ(std::string(from_net.data()), text);
+            Raw v8 = raw;
+            v8[7] = static_cast<unsigned char>((v8[7] & 0x0F) | 0x80);
+            v8[8] = static_cast<unsigned char>((v8[8] & 0x3F) | 0x80);
+            std::vector<char> v8_out(26, 'x');
+            ASSERT_EQ(varo_uuid_generate_v8_on_buf(net_in.data(), v8_out.data()), 0);
+            ASSERT_EQ(std::string(v8_out.data()), text_of(v8));
+            ASSERT_EQ(v8_out[25], 'x');
 
             std::vector<char> r(38, 'x');
             ASSERT_EQ(varo_uuid_to_rfc(t.data(), r.data()), 0);
@@ -430,6 +500,10 @@ TEST_P(Text, ConvertsInPlace) {
         const std::string r(raw.begin(), raw.end());
         const std::string text = text_of(raw) + '\0';
         const std::string rfc = rfc_of(raw) + '\0';
+        const Raw net = rfc_bytes_of(raw);
+        Raw v8 = raw;
+        v8[7] = static_cast<unsigned char>((v8[7] & 0x0F) | 0x80);
+        v8[8] = static_cast<unsigned char>((v8[8] & 0x3F) | 0x80);
         const struct {
             const char *name;
             std::string in, out;
@@ -446,6 +520,12 @@ TEST_P(Text, ConvertsInPlace) {
              [](char *a) { return varo_uuid_generate_v5_on_buf(a, "x", 1, a); }},
             {"v3", text, name_based(text.c_str()).v3 + '\0',
              [](char *a) { return varo_uuid_generate_v3_on_buf(a, "x", 1, a); }},
+            {"to_rfc_bytes", text, std::string(net.begin(), net.end()),
+             [](char *a) { return varo_uuid_to_rfc_bytes(a, as_raw(a)); }},
+            {"from_rfc_bytes", std::string(net.begin(), net.end()), text,
+             [](char *a) { return varo_uuid_from_rfc_bytes(as_raw(a), a); }},
+            {"v8", std::string(net.begin(), net.end()), text_of(v8) + '\0',
+             [](char *a) { return varo_uuid_generate_v8_on_buf(as_raw(a), a); }},
         };
         for (const auto &c : cases) {
             std::vector<char> area(std::max(c.in.size(), c.out.size()) + 1, 'x');
@@ -460,6 +540,73 @@ TEST_P(Text, ConvertsInPlace) {
         }
     }
 }
+
+// RFC 9562's examples of versions 1, 6 and 7 (2022-02-22 19:22:22 UTC), and
+// the ends of the 60-bit count of versions 1 and 6: 1582-10-15, the last
+// 100 ns before 1970, 1970 itself and the year 5236.
+TEST(TextVectors, TimestampsOfTheRfcExamplesAndTheEndsOfTheCount) {
+    const struct {
+        const char *rfc;
+        long long s;
+        int ns;
+    } rows[] = {
+        {"c232ab00-9414-11ec-b3c8-9f6bdeced846", 1645557742, 0},
+        {"1ec9414c-232a-6b00-b3c8-9f6bdeced846", 1645557742, 0},
+        {"017f22e2-79b0-7cc3-98c4-dc0c0c07398f", 1645557742, 0},
+        {"00000000-0000-1000-8000-000000000000", -12219292800, 0},
+        {"00000000-0000-6000-8000-000000000000", -12219292800, 0},
+        {"13813fff-1dd2-11b2-8000-000000000000", -1, 999999900},
+        {"1b21dd21-3813-6fff-8000-000000000000", -1, 999999900},
+        {"13814000-1dd2-11b2-8000-000000000000", 0, 0},
+        {"1b21dd21-3814-6000-8000-000000000000", 0, 0},
+        {"ffffffff-ffff-1fff-bfff-ffffffffffff", 103072857660, 684697500},
+        {"ffffffff-ffff-6fff-bfff-ffffffffffff", 103072857660, 684697500},
+        {"ffffffff-ffff-7fff-bfff-ffffffffffff", 281474976710, 655000000},
+    };
+    for (const auto &row : rows) {
+        char text[VARO_UUID_TEXT_SIZE];
+        ASSERT_EQ(varo_uuid_from_rfc(row.rfc, text), 0) << row.rfc;
+        long long s = 0;
+        int ns = -1;
+        EXPECT_EQ(varo_uuid_timestamp(text, &s, &ns), 0) << row.rfc;
+        EXPECT_EQ(s, row.s) << row.rfc;
+        EXPECT_EQ(ns, row.ns) << row.rfc;
+    }
+}
+
+#if defined(VARO_UUID_TEST_LIBUUID)
+// libuuid's uuid_t, random and time-based, through the network-order bytes:
+// the RFC form is what uuid_unparse() prints, the bytes come back as they
+// went in, and the version and time are libuuid's.
+TEST(TextPeers, LibuuidAgreesOnItsUuidT) {
+    for (int i = 0; i < 1000; ++i) {
+        uuid_t u;
+        if (i % 2 == 0) {
+            uuid_generate_random(u);
+        } else {
+            uuid_generate_time(u);
+        }
+        char expected[37], text[VARO_UUID_TEXT_SIZE], rfc[VARO_UUID_RFC_SIZE];
+        uuid_unparse_lower(u, expected);
+        ASSERT_EQ(varo_uuid_from_rfc_bytes(u, text), 0);
+        ASSERT_EQ(varo_uuid_to_rfc(text, rfc), 0);
+        ASSERT_STREQ(rfc, expected);
+        unsigned char back[VARO_UUID_RFC_BYTES];
+        ASSERT_EQ(varo_uuid_to_rfc_bytes(text, back), 0);
+        ASSERT_EQ(std::memcmp(back, u, sizeof back), 0) << expected;
+        ASSERT_EQ(varo_uuid_version(text), i % 2 == 0 ? 4 : 1) << expected;
+        if (i % 2 == 1) {
+            timeval tv{};
+            uuid_time(u, &tv);
+            long long s = 0;
+            int ns = 0;
+            ASSERT_EQ(varo_uuid_timestamp(text, &s, &ns), 0);
+            EXPECT_EQ(s, tv.tv_sec) << expected;
+            EXPECT_EQ(ns / 1000, tv.tv_usec) << expected;
+        }
+    }
+}
+#endif
 
 TEST(TextNull, EveryFunctionRefusesANullArgument) {
     char buf[VARO_UUID_RFC_SIZE];
@@ -481,6 +628,26 @@ TEST(TextNull, EveryFunctionRefusesANullArgument) {
     EXPECT_EQ(varo_uuid_time("_____wAAAHAAAAAAAAAAAA==", nullptr), -1);
     EXPECT_EQ(ms, -7);
     EXPECT_EQ(varo_uuid_parse_alloc(nullptr), nullptr);
+    // 1.4: nothing written through the other arguments either.
+    const char *v6 = "HuyUTCMqAGuzyJ9r3s7YRg==";
+    long long s = -7;
+    int ns = -7;
+    EXPECT_EQ(varo_uuid_timestamp(nullptr, &s, &ns), -1);
+    EXPECT_EQ(varo_uuid_timestamp(v6, nullptr, &ns), -1);
+    EXPECT_EQ(varo_uuid_timestamp(v6, &s, nullptr), -1);
+    EXPECT_EQ(s, -7);
+    EXPECT_EQ(ns, -7);
+    EXPECT_EQ(varo_uuid_to_rfc_bytes(nullptr, raw), -1);
+    EXPECT_EQ(varo_uuid_to_rfc_bytes(text, nullptr), -1);
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(varo_uuid_from_rfc_bytes(nullptr, buf), -1);
+    EXPECT_EQ(varo_uuid_from_rfc_bytes(raw, nullptr), -1);
+    EXPECT_EQ(varo_uuid_generate_v8_on_buf(nullptr, buf), -1);
+    EXPECT_EQ(varo_uuid_generate_v8_on_buf(raw, nullptr), -1);
+    EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+    for (auto on_buf : {varo_uuid_generate_v6_on_buf, varo_uuid_generate_v1_on_buf}) {
+        EXPECT_EQ(on_buf(nullptr), -1);
+    }
     EXPECT_EQ(varo_uuid_order(nullptr, nullptr), 0);
     EXPECT_EQ(varo_uuid_order(nullptr, ""), -1);
     EXPECT_EQ(varo_uuid_order(text, nullptr), 1);

@@ -1,13 +1,15 @@
-// Version 7 generation: the timestamp rules with the clocks driven through
-// the test seam (frozen, stepped back, stepped forward, a millisecond used
-// up), order across threads, across fork() and around signal handlers, and
-// failure of the kernel source.
+// Time-based generation, versions 7, 6 and 1 on one clock: the timestamp
+// rules with the clocks driven through the test seam (frozen, stepped back,
+// stepped forward, a millisecond used up), order across threads, across
+// fork() and around signal handlers, the fresh bits beside the timestamp,
+// and failure of the kernel source.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -30,22 +32,67 @@ struct Id {
     char c[VARO_UUID_TEXT_SIZE];
 };
 
-Id make() {
+// A time-based layout and its generator.
+struct Layout {
+    int version;
+    int (*on_buf)(char *) noexcept;
+};
+const Layout kLayouts[] = {{7, varo_uuid_generate_v7_on_buf},
+                           {6, varo_uuid_generate_v6_on_buf},
+                           {1, varo_uuid_generate_v1_on_buf}};
+std::string layout_name(const ::testing::TestParamInfo<Layout> &p) {
+    return "v" + std::to_string(p.param.version);
+}
+
+Id make(const Layout &layout) {
     Id id{};
-    EXPECT_EQ(varo_uuid_generate_v7_on_buf(id.c), 0);
+    EXPECT_EQ(layout.on_buf(id.c), 0);
     return id;
 }
 
-// The whole timestamp of a version 7 text in ticks of 2^-18 ms: 48 bits of
-// milliseconds, the 12 bits after the version, the low 6 bits of r8.
-std::uint64_t ticks(const Id &id) {
+// RFC byte k of an identifier: the GUID record's first three fields are
+// little-endian.
+unsigned rfc_byte(const unsigned char *raw, int k) {
+    constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    return raw[kOrder[k]];
+}
+
+// The whole timestamp of a text, in its layout's steps. Version 7: ticks of
+// 2^-18 ms, the 48 bits of milliseconds, the 12 bits after the version and
+// the low 6 bits of r8. Versions 6 and 1: steps of 1/32 of 100 ns since
+// 1970, the 100 ns of varo_uuid_timestamp() and the top 5 bits of the clock
+// sequence. Checks the version, and for 6 and 1 the node's multicast bit.
+std::uint64_t stamp(const Id &id, int version) {
     unsigned char raw[VARO_UUID_RAW_SIZE];
     EXPECT_EQ(varo_uuid_to_raw(id.c, raw), 0);
-    EXPECT_EQ(varo_uuid_version(id.c), 7) << id.c;
-    long long ms = -1;
-    EXPECT_EQ(varo_uuid_time(id.c, &ms), 0);
-    const unsigned rand_a = (raw[7] & 0x0Fu) << 8 | raw[6];
-    return static_cast<std::uint64_t>(ms) << 18 | rand_a << 6 | (raw[8] & 0x3Fu);
+    EXPECT_EQ(varo_uuid_version(id.c), version) << id.c;
+    if (version == 7) {
+        long long ms = -1;
+        EXPECT_EQ(varo_uuid_time(id.c, &ms), 0);
+        const unsigned rand_a = (raw[7] & 0x0Fu) << 8 | raw[6];
+        return static_cast<std::uint64_t>(ms) << 18 | rand_a << 6 | (raw[8] & 0x3Fu);
+    }
+    EXPECT_EQ(rfc_byte(raw, 10) & 1u, 1u) << "multicast bit of the node: " << id.c;
+    long long s = -1;
+    int ns = -1;
+    EXPECT_EQ(varo_uuid_timestamp(id.c, &s, &ns), 0);
+    const auto counts = static_cast<std::uint64_t>(s) * 10000000 + static_cast<unsigned>(ns) / 100;
+    return counts << 5 | (rfc_byte(raw, 8) >> 1 & 31u);
+}
+
+// The stamp that clock ticks of 2^-18 ms give in a layout: for 6 and 1 the
+// tick in steps of 1/32 of 100 ns (320,000 a millisecond), rounded down.
+std::uint64_t stamp_of_ticks(std::uint64_t ticks, int version) {
+    if (version == 7) return ticks;
+    return (ticks >> 18) * 320000 + (ticks & ((1u << 18) - 1)) * 320000 / (1u << 18);
+}
+
+// Whether b was made after a: in the RFC forms' order for 7 and 6, and in
+// every layout in its timestamp (for version 1 the order of Cassandra's
+// timeuuid: the count, then the clock sequence).
+bool in_order(const Id &a, const Id &b, int version) {
+    return stamp(a, version) < stamp(b, version) &&
+           (version == 1 || varo_uuid_order(a.c, b.c) < 0);
 }
 
 constexpr std::int64_t kMs = 1000000, kSecond = 1000 * kMs, kDay = 86400 * kSecond;
@@ -54,7 +101,7 @@ constexpr std::int64_t kWallMs = 1780000000000;  // a millisecond of 2026
 constexpr std::uint64_t kWallTicks = std::uint64_t{kWallMs} << 18;
 
 // Fake clocks for each test, the system's after it.
-class Clock : public ::testing::Test {
+class Clock : public ::testing::TestWithParam<Layout> {
   protected:
     void SetUp() override { set(0, 0); }
     void TearDown() override {
@@ -70,59 +117,79 @@ class Clock : public ::testing::Test {
     static void set(std::int64_t mono, std::int64_t wall) {
         seam::set_clocks(kMono + mono, kWallMs * kMs + wall);
     }
+    static Id make() { return ::make(GetParam()); }
+    static std::uint64_t ticks(const Id &id) { return stamp(id, GetParam().version); }
+    static std::uint64_t at(std::uint64_t ticks) { return stamp_of_ticks(ticks, GetParam().version); }
 };
+INSTANTIATE_TEST_SUITE_P(TimeBased, Clock, ::testing::ValuesIn(kLayouts), layout_name);
 
-TEST_F(Clock, FrozenClockCountsOnATickAtATime) {
+TEST_P(Clock, FrozenClockCountsOnATickAtATime) {
     start();
     std::uint64_t expected = kWallTicks;
-    for (int i = 0; i < 1000; ++i) EXPECT_EQ(ticks(make()), expected++) << i;
+    for (int i = 0; i < 1000; ++i) EXPECT_EQ(ticks(make()), at(expected++)) << i;
+}
+
+// At the time of RFC 9562's examples, 2022-02-22 19:22:22 UTC, each layout
+// writes the fields of the RFC's own identifier of that time, from the
+// clock alone: the count from 1582, its split into fields, the version.
+TEST_P(Clock, TheRfcExampleTimeGivesTheRfcFields) {
+    seam::reset();
+    seam::set_clocks(kMono, 1645557742 * kSecond);
+    const std::string prefix = GetParam().version == 7   ? "017f22e2-79b0-7000-"
+                               : GetParam().version == 6 ? "1ec9414c-232a-6b00-"
+                                                         : "c232ab00-9414-11ec-";
+    char rfc[VARO_UUID_RFC_SIZE];
+    ASSERT_EQ(varo_uuid_to_rfc(make().c, rfc), 0);
+    EXPECT_EQ(std::string(rfc).substr(0, prefix.size()), prefix);
 }
 
 // The wall clock back by 10 s: the timestamps run on with the monotonic
 // clock; forward by a day: they follow within a second (the next measure).
-TEST_F(Clock, StepsOfTheWallClock) {
+TEST_P(Clock, StepsOfTheWallClock) {
     start();
     const std::uint64_t first = ticks(make());
-    EXPECT_EQ(first, kWallTicks);
+    EXPECT_EQ(first, at(kWallTicks));
     set(2 * kSecond, 2 * kSecond - 10 * kSecond);
-    EXPECT_EQ(ticks(make()), kWallTicks + (2000u << 18));
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (2000u << 18)));
     set(2500 * kMs, 2500 * kMs + kDay);
-    EXPECT_EQ(ticks(make()), kWallTicks + (2500u << 18)) << "measured before the deadline";
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (2500u << 18))) << "measured before the deadline";
     set(3500 * kMs, 3500 * kMs + kDay);
-    EXPECT_EQ(ticks(make()), kWallTicks + ((3500ull + 86400000ull) << 18));
+    EXPECT_EQ(ticks(make()), at(kWallTicks + ((3500ull + 86400000ull) << 18)));
     // First use in a new process measures before the first timestamp, and
     // so does a thread that finds the first measure claimed by another
     // thread that has not stored the offset yet.
     start();
     set(0, kDay);
-    EXPECT_EQ(ticks(make()), kWallTicks + (86400000ull << 18));
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (86400000ull << 18)));
     seam::forget_offset();
     set(kMs, kDay + kMs);
-    EXPECT_EQ(ticks(make()), kWallTicks + (86400001ull << 18)) << "made without an offset";
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (86400001ull << 18))) << "made without an offset";
 }
 
 // 2^18 timestamps fill a millisecond of a frozen clock; the next one moves
 // into the next millisecond, and when the clock passes the timestamps they
 // follow the clock again.
-TEST_F(Clock, AUsedUpMillisecondCarriesIntoTheNext) {
+TEST_P(Clock, AUsedUpMillisecondCarriesIntoTheNext) {
     start();
     Id id{};
-    for (int i = 0; i < (1 << 18); ++i) ASSERT_EQ(varo_uuid_generate_v7_on_buf(id.c), 0);
-    long long ms = 0;
-    EXPECT_EQ(ticks(id), kWallTicks + (1u << 18) - 1);
+    for (int i = 0; i < (1 << 18); ++i) ASSERT_EQ(GetParam().on_buf(id.c), 0);
+    EXPECT_EQ(ticks(id), at(kWallTicks + (1u << 18) - 1));
     const Id next = make();
-    EXPECT_EQ(varo_uuid_time(next.c, &ms), 0);
-    EXPECT_EQ(ms, kWallMs + 1);
-    EXPECT_EQ(ticks(next), kWallTicks + (1u << 18));
-    EXPECT_EQ(ticks(make()), kWallTicks + (1u << 18) + 1);
+    long long s = 0;
+    int ns = 0;
+    EXPECT_EQ(varo_uuid_timestamp(next.c, &s, &ns), 0);
+    EXPECT_EQ(s * 1000 + ns / 1000000, kWallMs + 1);
+    EXPECT_EQ(ticks(next), at(kWallTicks + (1u << 18)));
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (1u << 18) + 1));
     set(1500 * 1000, 1500 * 1000);
-    EXPECT_EQ(ticks(make()), kWallTicks + (3u << 17));
+    EXPECT_EQ(ticks(make()), at(kWallTicks + (3u << 17)));
 }
 
 // A forked child goes on from the state it inherited, as the parent does:
 // with the clock frozen both make the same timestamps, and only the fresh
-// random bits keep the identifiers apart.
-TEST_F(Clock, ForkedChildGoesOnInOrderAndNeverRepeatsTheParent) {
+// random bits keep the identifiers apart: 56 of them, and every one of the
+// 56 is seen to differ between a parent's and a child's identifier.
+TEST_P(Clock, ForkedChildGoesOnInOrderAndNeverRepeatsTheParent) {
     start();
     const Id before = make();
     int fds[2];
@@ -134,7 +201,7 @@ TEST_F(Clock, ForkedChildGoesOnInOrderAndNeverRepeatsTheParent) {
         close(fds[0]);
         for (int i = 0; i < kEach; ++i) {
             Id id{};
-            if (varo_uuid_generate_v7_on_buf(id.c) != 0) _exit(2);
+            if (GetParam().on_buf(id.c) != 0) _exit(2);
             if (write(fds[1], id.c, sizeof id.c) != sizeof id.c) _exit(3);
         }
         _exit(0);
@@ -148,13 +215,21 @@ TEST_F(Clock, ForkedChildGoesOnInOrderAndNeverRepeatsTheParent) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::set<std::string> all{before.c};
+    std::uint64_t differ[2] = {0, 0};  // the bits seen to differ in a pair
     for (int i = 0; i < kEach; ++i) {
-        EXPECT_EQ(ticks(children[i]), ticks(before) + 1 + i);
+        EXPECT_EQ(ticks(children[i]), at(kWallTicks + 1 + i));
         EXPECT_EQ(ticks(parent[i]), ticks(children[i]));
         all.insert(parent[i].c);
         all.insert(children[i].c);
+        unsigned char a[VARO_UUID_RAW_SIZE], b[VARO_UUID_RAW_SIZE];
+        ASSERT_EQ(varo_uuid_to_raw(parent[i].c, a), 0);
+        ASSERT_EQ(varo_uuid_to_raw(children[i].c, b), 0);
+        for (int k = 0; k < VARO_UUID_RAW_SIZE; ++k) {
+            differ[k / 8] |= std::uint64_t{static_cast<unsigned char>(a[k] ^ b[k])} << (k % 8 * 8);
+        }
     }
     EXPECT_EQ(all.size(), 1u + 2 * kEach) << "an identifier repeated across fork()";
+    EXPECT_EQ(std::popcount(differ[0]) + std::popcount(differ[1]), 56) << "fresh random bits";
 }
 
 // Signal handlers generating in the middle of the thread's generations,
@@ -165,18 +240,20 @@ constexpr int kHandled = 500;
 Id g_handled_ids[kHandled];
 int g_handled_after[kHandled];
 volatile sig_atomic_t g_handled = 0, g_finished = -1;
+int (*g_generate)(char *) noexcept = nullptr;
 
 void generate_in_handler(int) {
     const int i = g_handled;
     if (i >= kHandled) return;
     g_handled_after[i] = g_finished;
-    if (varo_uuid_generate_v7_on_buf(g_handled_ids[i].c) == 0) g_handled = i + 1;
+    if (g_generate(g_handled_ids[i].c) == 0) g_handled = i + 1;
 }
 
-TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
+TEST_P(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
     start();
     g_handled = 0;
     g_finished = -1;
+    g_generate = GetParam().on_buf;
     std::vector<Id> outside(1000000);
     struct sigaction action {
     }, old{};
@@ -186,7 +263,7 @@ TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
     ASSERT_EQ(setitimer(ITIMER_REAL, &every_50us, nullptr), 0);
     int n = 0;
     while (g_handled < kHandled && n < static_cast<int>(outside.size())) {
-        ASSERT_EQ(varo_uuid_generate_v7_on_buf(outside[n].c), 0);
+        ASSERT_EQ(GetParam().on_buf(outside[n].c), 0);
         g_finished = n++;
     }
     setitimer(ITIMER_REAL, &stop, nullptr);
@@ -198,7 +275,7 @@ TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
     for (int i = 0; i < n; ++i) {
         seen.insert(ticks(outside[i]));
         if (i > 0) {
-            ASSERT_LT(varo_uuid_order(outside[i - 1].c, outside[i].c), 0) << i;
+            ASSERT_TRUE(in_order(outside[i - 1], outside[i], GetParam().version)) << i;
         }
     }
     for (int h = 0; h < g_handled; ++h) {
@@ -206,10 +283,10 @@ TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
         seen.insert(ticks(id));
         const int after = g_handled_after[h];
         if (after >= 0) {
-            EXPECT_GT(varo_uuid_order(id.c, outside[after].c), 0) << h;
+            EXPECT_TRUE(in_order(outside[after], id, GetParam().version)) << h;
         }
         if (after + 2 < n) {
-            EXPECT_LT(varo_uuid_order(id.c, outside[after + 2].c), 0) << h;
+            EXPECT_TRUE(in_order(id, outside[after + 2], GetParam().version)) << h;
         }
     }
     EXPECT_EQ(seen.size(), static_cast<std::size_t>(n + g_handled)) << "a timestamp repeated";
@@ -218,7 +295,11 @@ TEST_F(Clock, SignalHandlersInterruptingGenerationStayInOrder) {
 // Four threads on the system clock, each holding a mutex only around
 // "generate, then append": the list is strictly increasing, though the
 // generator itself takes no lock.
-TEST(V7, ThreadsAppendingUnderAMutexGetAStrictlyIncreasingList) {
+class SystemClock : public ::testing::TestWithParam<Layout> {};
+INSTANTIATE_TEST_SUITE_P(TimeBased, SystemClock, ::testing::ValuesIn(kLayouts), layout_name);
+
+TEST_P(SystemClock, ThreadsAppendingUnderAMutexGetAStrictlyIncreasingList) {
+    const Layout layout = GetParam();
     constexpr int kThreads = 4, kEach = 50000;
     std::mutex m;
     std::vector<Id> list;
@@ -229,29 +310,34 @@ TEST(V7, ThreadsAppendingUnderAMutexGetAStrictlyIncreasingList) {
             for (int i = 0; i < kEach; ++i) {
                 const std::lock_guard<std::mutex> hold(m);
                 list.emplace_back();
-                if (varo_uuid_generate_v7_on_buf(list.back().c) != 0) list.pop_back();
+                if (layout.on_buf(list.back().c) != 0) list.pop_back();
             }
         });
     }
     for (auto &t : threads) t.join();
     ASSERT_EQ(list.size(), static_cast<std::size_t>(kThreads * kEach));
     for (std::size_t i = 1; i < list.size(); ++i) {
-        ASSERT_LT(varo_uuid_order(list[i - 1].c, list[i].c), 0) << i;
+        ASSERT_TRUE(in_order(list[i - 1], list[i], layout.version)) << i;
     }
 }
 
-// When the kernel source fails, version 7 generation fails (no identifier
+// When the kernel source fails, time-based generation fails (no identifier
 // from the clock alone); parsing draws nothing and goes on working.
-TEST(V7, KernelSourceFailureFailsGenerationButNotParsing) {
+TEST(TimeBased, KernelSourceFailureFailsGenerationButNotParsing) {
     using varo::fault::Site;
     varo::fault::arm(Site::vdso_draw, 0, INT_MAX);
     varo::fault::arm(Site::entropy, 0, INT_MAX);
     std::thread([] {
         char buf[VARO_UUID_TEXT_SIZE];
         std::memset(buf, 'x', sizeof buf);
-        EXPECT_EQ(varo_uuid_generate_v7_on_buf(buf), -1);
-        EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
-        EXPECT_EQ(varo_uuid_generate_v7_alloc(), nullptr);
+        for (const Layout &layout : kLayouts) {
+            EXPECT_EQ(layout.on_buf(buf), -1) << layout.version;
+            EXPECT_EQ(std::string(buf, sizeof buf), std::string(sizeof buf, 'x'));
+        }
+        for (auto alloc : {varo_uuid_generate_v7_alloc, varo_uuid_generate_v6_alloc,
+                           varo_uuid_generate_v1_alloc}) {
+            EXPECT_EQ(alloc(), nullptr);
+        }
         EXPECT_EQ(varo::uuid::generate_v7().error, varo::uuid_errc::generate_failed);
         EXPECT_EQ(varo::uuid::generate().error, varo::uuid_errc::generate_failed);
         EXPECT_TRUE(varo::uuid::parse("AAECAwQFBgcICQoLDA0ODw=="));

@@ -1,5 +1,5 @@
-// Reading identifier texts: the version, the time of version 7, the total
-// order, and a checked copy from the general allocator.
+// Reading identifier texts: the version, the time of versions 1, 6 and 7,
+// the total order, and a checked copy from the general allocator.
 #include <bit>
 #include <compare>
 #include <cstdint>
@@ -7,6 +7,7 @@
 
 #include "identifier.h"
 #include "platform/allocators.h"
+#include "record.h"
 
 namespace {
 
@@ -57,6 +58,22 @@ int sign(Key a, Key b) noexcept {
     return (a > b) - (a < b);
 }
 
+constexpr std::int64_t kNsPerCount = 100;
+constexpr std::int64_t kCountsPerSecond = 10000000;
+
+// The 60-bit count of 100 ns since 1582-10-15 of version 6 (time_high,
+// time_mid, time_low in RFC order) or version 1 (time_low, time_mid,
+// time_high), from the fields' key: RFC bytes 0-7, the version in bits
+// 12-15.
+std::int64_t gregorian_count(std::uint64_t key, int version) noexcept {
+    const std::uint64_t low12 = key & 0xFFF;
+    const std::uint64_t mid16 = key >> 16 & 0xFFFF;
+    const std::uint64_t high32 = key >> 32;
+    const std::uint64_t count =
+        version == 6 ? high32 << 28 | mid16 << 12 | low12 : low12 << 48 | mid16 << 32 | high32;
+    return static_cast<std::int64_t>(count);
+}
+
 }  // namespace
 
 extern "C" {
@@ -75,6 +92,37 @@ int varo_uuid_time(const char *text, long long *unix_ms) noexcept {
     }
     // unix_ts_ms is RFC bytes 0-5, the top 48 bits of the fields' key.
     *unix_ms = static_cast<long long>(fields_key(raw) >> 16);
+    return 0;
+}
+
+int varo_uuid_timestamp(const char *text, long long *unix_s, int *ns) noexcept {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (text == nullptr || unix_s == nullptr || ns == nullptr ||
+        !varo::decode_canonical(text, raw)) {
+        return -1;
+    }
+    const std::uint64_t key = fields_key(raw);
+    const int version = version_of(raw);
+    if (version == 7) {
+        // Only the milliseconds: other libraries put random bits where
+        // this one puts the fraction.
+        const auto ms = static_cast<std::int64_t>(key >> 16);
+        *unix_s = ms / 1000;
+        *ns = static_cast<int>(ms % 1000 * 1000000);
+        return 0;
+    }
+    if (version != 6 && version != 1) return -1;
+    // Before 1970 the seconds are negative and the nanoseconds still count
+    // up from them: the division rounds down.
+    const std::int64_t since_unix = gregorian_count(key, version) - varo::record::kGregorianToUnix;
+    std::int64_t seconds = since_unix / kCountsPerSecond;
+    std::int64_t counts = since_unix % kCountsPerSecond;
+    if (counts < 0) {
+        seconds -= 1;
+        counts += kCountsPerSecond;
+    }
+    *unix_s = seconds;
+    *ns = static_cast<int>(counts * kNsPerCount);
     return 0;
 }
 

@@ -13,39 +13,17 @@
 #include <nettle/md5.h>
 #include <nettle/sha1.h>
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "identifier.h"
 #include "platform/allocators.h"
-#include "rfc.h"
+#include "record.h"
 
 namespace {
 
-using varo::rfc::kPrintOrder;
-
-// Where byte k of a native 8-byte word lies.
-constexpr int shift(int k) {
-    return std::endian::native == std::endian::little ? 8 * k : 56 - 8 * k;
-}
-
-// Two 8-byte words that the compiler stores as one 16-byte store.
-using Words = std::uint64_t __attribute__((vector_size(16)));
-
-// Writes p[kPrintOrder[0]] ... p[kPrintOrder[15]] to `out`: a GUID record's
-// bytes in RFC order, and back, since the order is its own inverse. Bytes
-// 8-15 stay in place. Read byte by byte, so that each load lies within one
-// store of whoever wrote `p` (the kernel's 16 bytes, nettle's digest), and
-// written with one 16-byte store, which the next reader's 16-byte load
-// (nettle's copy into its block, the encoding kernel) takes straight from
-// the store buffer: a load that spans two narrower stores stalls.
-void reorder(const std::uint8_t *p, std::uint8_t *out) noexcept {
-    Words w = {0, 0};
-    for (int k = 0; k < 16; ++k) w[k / 8] |= std::uint64_t{p[kPrintOrder[k]]} << shift(k % 8);
-    std::memcpy(out, &w, sizeof w);
-}
+using varo::record::reorder;
 
 // One of nettle's hashes, and the version of the identifiers it makes.
 template <class Context, unsigned version, void (*init_fn)(Context *),

@@ -9,12 +9,11 @@
 //                  fraction of the millisecond
 //   r8             variant 10, then the 6 low bits of the fraction
 //   r9-r15         56 bits from the kernel, fresh for every identifier
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "identifier.h"
 #include "platform/random/random.h"
+#include "record.h"
 #include "v7_clock.h"
 
 namespace {
@@ -28,23 +27,9 @@ bool make_v7(unsigned char *raw) noexcept {
     const std::uint64_t ticks = varo::v7::next_ticks();
     const std::uint64_t ms = ticks >> varo::v7::kFractionBits & kMsMask;
     const std::uint64_t fraction = ticks & (varo::v7::kTicksPerMs - 1);
-    // The three fields as one little-endian word, and r8 over the low
-    // byte of the second word, both in registers: the kernel wrote the
-    // record as 8-byte words, and a narrower store into one stalls the
-    // encoder's loads.
-    std::uint64_t first = (ms >> 16) | (ms & 0xFFFF) << 32 | (0x7000 | fraction >> 6) << 48;
-    std::uint64_t second;
-    std::memcpy(&second, raw + 8, 8);
-    __asm__("" : "+r"(second));
-    const std::uint64_t r8 = 0x80 | (fraction & 0x3F);
-    if constexpr (std::endian::native == std::endian::little) {
-        second = (second & ~std::uint64_t{0xFF}) | r8;
-    } else {
-        first = __builtin_bswap64(first);
-        second = (second & ~(std::uint64_t{0xFF} << 56)) | r8 << 56;
-    }
-    std::memcpy(raw, &first, 8);
-    std::memcpy(raw + 8, &second, 8);
+    const std::uint64_t fields = (ms >> 16) | (ms & 0xFFFF) << 32 | (0x7000 | fraction >> 6) << 48;
+    // r8 is the variant and the 6 low bits of the fraction, whole.
+    varo::record::finish_time_record(raw, fields, ~std::uint64_t{0xFF}, 0x80 | (fraction & 0x3F));
     return true;
 }
 

@@ -16,6 +16,8 @@
  *     varo_uuid_generate_v7_alloc(),
  *     varo_uuid_generate_v5_alloc(),
  *     varo_uuid_generate_v3_alloc(),
+ *     varo_uuid_generate_v6_alloc(),
+ *     varo_uuid_generate_v1_alloc(),
  *     varo_uuid_parse_alloc()           -> varo_uuid_generate_free()
  *   - decoded or cloned with heap 0     -> xdr_free_varo_uuid_t(), or
  *                                          pxdr_varo_uuid_t() in XDR_FREE mode
@@ -29,7 +31,8 @@
  *
  * Versions: the functions of 1.0 carry the symbol version VARO_UUID_1.0,
  * those added in 1.1 VARO_UUID_1.1, those added in 1.2 VARO_UUID_1.2,
- * those added in 1.3 VARO_UUID_1.3; every 1.x keeps the SONAME
+ * those added in 1.3 VARO_UUID_1.3, those added in 1.4 VARO_UUID_1.4;
+ * every 1.x keeps the SONAME
  * libvaro_uuid.so.1 and every earlier function unchanged.
  */
 #ifndef VARO_UUID_H
@@ -50,7 +53,7 @@
 
 /* The version of this header and of the library it came with. */
 #define VARO_UUID_VERSION_MAJOR 1
-#define VARO_UUID_VERSION_MINOR 3
+#define VARO_UUID_VERSION_MINOR 4
 #define VARO_UUID_VERSION_PATCH 0
 
 #if defined(__cplusplus)
@@ -64,6 +67,7 @@ extern "C" {
 #define VARO_UUID_TEXT_SIZE 25  /* text block, NUL included */
 #define VARO_UUID_TEXT_CHARS 24 /* characters before the NUL */
 #define VARO_UUID_RAW_SIZE 16   /* raw bytes, also the wire form */
+#define VARO_UUID_RFC_BYTES 16  /* the same 16 bytes in RFC 9562 (network) order */
 #define VARO_UUID_RFC_SIZE 37   /* RFC form: 36 characters and a NUL */
 
 /*
@@ -96,7 +100,8 @@ VARO_UUID_API char *varo_uuid_generate_alloc(void) VARO_UUID_NOEXCEPT;
 /*
  * Gives back a block made by varo_uuid_generate_alloc(),
  * varo_uuid_generate_v7_alloc(), varo_uuid_generate_v5_alloc(),
- * varo_uuid_generate_v3_alloc() or varo_uuid_parse_alloc(). A null pointer
+ * varo_uuid_generate_v3_alloc(), varo_uuid_generate_v6_alloc(),
+ * varo_uuid_generate_v1_alloc() or varo_uuid_parse_alloc(). A null pointer
  * is accepted and ignored. Any other pointer is undefined behaviour.
  */
 VARO_UUID_API void varo_uuid_generate_free(char *p) VARO_UUID_NOEXCEPT;
@@ -334,6 +339,128 @@ VARO_UUID_API int varo_uuid_generate_v3_on_buf(const char *namespace_id, const v
  */
 VARO_UUID_API char *varo_uuid_generate_v3_alloc(const char *namespace_id, const void *name,
                                                 size_t name_len) VARO_UUID_NOEXCEPT;
+
+/* ---- Network-order bytes, versions 6, 1 and 8, timestamps (since 1.4) ---
+ *
+ * WARNING: two byte orders. varo_uuid_to_raw(), varo_uuid_from_raw() and
+ * the wire carry the GUID record: the first three fields (4, 2 and 2
+ * bytes) little-endian. libuuid's uuid_t, Python's UUID.bytes,
+ * PostgreSQL's uuid, Java's and .NET's big-endian bytes hold the same
+ * identifier in RFC 9562 (network) order: all fields big-endian, the order
+ * of the RFC form's hex digits. Handing a uuid_t to varo_uuid_from_raw()
+ * compiles and gives another identifier; use varo_uuid_from_rfc_bytes().
+ * The two orders differ only in bytes 0-7:
+ *     RFC byte  0 1 2 3 4 5 6 7 8 ... 15
+ *     raw byte  3 2 1 0 5 4 7 6 8 ... 15
+ *
+ * Versions 6 and 1 (RFC 9562 sections 5.6 and 5.1) carry a 60-bit count of
+ * 100 ns since 1582-10-15 00:00:00 UTC, a 14-bit clock sequence and a
+ * 48-bit node: version 6 with the count's high bits first, so that its RFC
+ * forms sort in time order; version 1 as libuuid's uuid_generate_time()
+ * lays it out, the only version of Cassandra's timeuuid. The top 5 bits of
+ * the clock sequence hold the fraction of the 100 ns in steps of 1/32
+ * (3.125 ns), from the clock of version 7; the other 9 bits of the clock
+ * sequence and 47 bits of the node are fresh from the kernel for every
+ * identifier. The node is never a network card's address: its multicast
+ * bit (the lowest bit of its first byte) is set, as RFC 9562 asks of a
+ * random node.
+ *
+ * Order: of two generations in any threads of a process, where one returns
+ * before the other starts, the second is later: for version 6 in
+ * varo_uuid_order(), for version 1 in its count, then its clock sequence
+ * (the order of Cassandra's timeuuid). This holds in a signal handler too
+ * and in each process after fork(), as for version 7. Generation takes no
+ * lock, keeps no file and allocates nothing but the _alloc block.
+ *
+ * None of these functions allocates, but for the _alloc ones; on failure
+ * nothing is written.
+ */
+
+/*
+ * Writes the canonical text of the 16 bytes at `rfc`, in RFC 9562 order
+ * (libuuid's uuid_t, Python's UUID.bytes), into the caller's area `buf` of
+ * at least 25 bytes: exactly 25 bytes, 24 characters and a NUL.
+ * varo_uuid_to_rfc() of the result prints what libuuid's uuid_unparse()
+ * prints for the same uuid_t.
+ * Returns 0, or -1 when rfc or buf is null (nothing written). buf may start
+ * where rfc does (in place): all 16 bytes are read before buf is written.
+ */
+VARO_UUID_API int varo_uuid_from_rfc_bytes(const unsigned char *rfc,
+                                           char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the 16 bytes of the canonical text `text` in RFC 9562 order into
+ * the caller's area `rfc` of at least 16 bytes (VARO_UUID_RFC_BYTES).
+ * Returns 0; or -1 when text or rfc is null or text is not canonical, and
+ * then rfc is not touched. rfc may be text's own area (in place). Reads at
+ * most 25 bytes of `text`.
+ */
+VARO_UUID_API int varo_uuid_to_rfc_bytes(const char *text, unsigned char *rfc) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes a new version 6 identifier text into the caller's area `buf`,
+ * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
+ * nothing.
+ * Returns 0 on success, -1 when `buf` is null or the kernel's random source
+ * failed; on failure `buf` is not touched.
+ */
+VARO_UUID_API int varo_uuid_generate_v6_on_buf(char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Makes a new version 6 identifier in a new 25-byte block.
+ * Allocates: the block, from the general allocator; the caller owns it and
+ * gives it back with varo_uuid_generate_free().
+ * Returns the block, or null when no memory or the kernel's random source
+ * failed (then nothing is left allocated).
+ */
+VARO_UUID_API char *varo_uuid_generate_v6_alloc(void) VARO_UUID_NOEXCEPT;
+
+/*
+ * The same as varo_uuid_generate_v6_on_buf() for version 1: writes a new
+ * version 1 identifier text into `buf` (at least 25 bytes). Returns 0, or
+ * -1 as there, with buf untouched.
+ */
+VARO_UUID_API int varo_uuid_generate_v1_on_buf(char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * The same as varo_uuid_generate_v6_alloc() for version 1: a new 25-byte
+ * block from the general allocator, given back with
+ * varo_uuid_generate_free(). Returns the block, or null as there.
+ */
+VARO_UUID_API char *varo_uuid_generate_v1_alloc(void) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the version 8 identifier of the caller's 16 bytes at `rfc`, in
+ * RFC 9562 order, into the caller's area `buf` of at least 25 bytes:
+ * exactly 25 bytes, 24 characters and a NUL. The bytes go in as they are
+ * but for the version (the high nibble of RFC byte 6 becomes 1000) and the
+ * variant (the top two bits of RFC byte 8 become 10): 122 bits of the
+ * caller's. Deterministic; draws nothing, takes no lock, callable from a
+ * signal handler.
+ * Returns 0, or -1 when rfc or buf is null (nothing written). buf may start
+ * where rfc does (in place).
+ */
+VARO_UUID_API int varo_uuid_generate_v8_on_buf(const unsigned char *rfc,
+                                               char *buf) VARO_UUID_NOEXCEPT;
+
+/*
+ * Writes the time of a version 1, 6 or 7 identifier as Unix time: whole
+ * seconds since 1970-01-01 00:00:00 UTC to *unix_s, and nanoseconds past
+ * them, 0 to 999,999,999, to *ns.
+ *   - Versions 1 and 6: the 100 ns count, exact to the 100 ns. A time
+ *     before 1970 has negative seconds and nanoseconds counted up from
+ *     them (1969-12-31 23:59:59.9 is -1 and 900,000,000). The range is
+ *     1582-10-15 to the year 5236.
+ *   - Version 7: the unix_ts_ms field, to the millisecond (*ns is a
+ *     multiple of 1,000,000): the bits below it are random in other
+ *     libraries' identifiers.
+ * Returns 0; or -1 when text, unix_s or ns is null, text is not canonical
+ * or not of version 1, 6 or 7 (varo_uuid_version()), and then neither
+ * output is touched. Reads at most 25 bytes of `text`; allocates nothing.
+ * varo_uuid_time() reads version 7 in milliseconds as before.
+ */
+VARO_UUID_API int varo_uuid_timestamp(const char *text, long long *unix_s,
+                                      int *ns) VARO_UUID_NOEXCEPT;
 
 /* ---- XDR routines -------------------------------------------------------
  *
