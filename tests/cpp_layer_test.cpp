@@ -107,27 +107,21 @@ bool well_formed(std::string_view t) {
            std::string_view("AQgw").find(t[21]) != std::string_view::npos;
 }
 
-// Every way to come by an owner: generated (version 4 or 7), decoded or
-// cloned into a heap, parsed from a text or from the RFC form, made from a
-// name (version 5 or 3).
-enum class Source {
-    generated,
-    generated_v7,
-    decoded,
-    cloned,
-    parsed,
-    from_rfc,
-    named_v5,
-    named_v3
-};
+// Every way to come by an owner: generated (version 4, 7, 6 or 1), decoded
+// or cloned into a heap, parsed from a text, from the RFC form or from the
+// RFC-order bytes, made from a value, made from a name (version 5 or 3).
+enum class Source { generated, generated_v7, decoded, cloned, parsed, from_rfc, named_v5, named_v3,
+                    generated_v6, generated_v1, from_rfc_bytes, from_value };
 struct Origin {
     Source source;
     int heap;
 };
 constexpr Origin kOrigins[] = {
-    {Source::generated, 0},    {Source::decoded, 0},  {Source::decoded, 7}, {Source::cloned, 0},
-    {Source::cloned, 3},       {Source::cloned, 15},  {Source::parsed, 0},  {Source::from_rfc, 0},
-    {Source::generated_v7, 0}, {Source::named_v5, 0}, {Source::named_v3, 0}};
+    {Source::generated, 0}, {Source::decoded, 0},  {Source::decoded, 7},
+    {Source::cloned, 0},    {Source::cloned, 3},   {Source::cloned, 15},
+    {Source::parsed, 0},    {Source::from_rfc, 0}, {Source::generated_v7, 0},
+    {Source::named_v5, 0},  {Source::named_v3, 0}, {Source::generated_v6, 0},
+    {Source::generated_v1, 0}, {Source::from_rfc_bytes, 0}, {Source::from_value, 0}};
 
 varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
     switch (o.source) {
@@ -137,14 +131,21 @@ varo::uuid_result<uuid> copy_of(const uuid &g, Origin o) {
             return g.clone(o.heap);
         case Source::parsed:
             return uuid::parse(g.text());
+        case Source::from_rfc_bytes:
+            return uuid::from_rfc_bytes(g.to_rfc_bytes().value);
+        case Source::from_value:
+            return uuid::from_value(g.value().value);
         default:
             return uuid::from_rfc(g.to_rfc().value.view());
     }
 }
 
 uuid make_from(Origin o) {
-    if (o.source == Source::generated_v7) {
-        auto r = uuid::generate_v7();
+    if (o.source == Source::generated_v7 || o.source == Source::generated_v6 ||
+        o.source == Source::generated_v1) {
+        auto r = o.source == Source::generated_v7   ? uuid::generate_v7()
+                 : o.source == Source::generated_v6 ? uuid::generate_v6()
+                                                    : uuid::generate_v1();
         EXPECT_TRUE(r);
         return std::move(r.value);
     }
@@ -249,7 +250,8 @@ TEST(CppLayer, EqualityAndHashFollowTheText) {
     // and is found.
     for (const uuid &id : set) {
         for (Origin o : {Origin{Source::decoded, 3}, Origin{Source::cloned, 15},
-                         Origin{Source::parsed, 0}, Origin{Source::from_rfc, 0}}) {
+                         Origin{Source::parsed, 0}, Origin{Source::from_rfc, 0},
+                         Origin{Source::from_rfc_bytes, 0}, Origin{Source::from_value, 0}}) {
             auto copy = copy_of(id, o);
             ASSERT_TRUE(copy);
             EXPECT_NE(copy.value.c_str(), id.c_str());
@@ -560,14 +562,32 @@ TEST(CppLayer, TimeOrderedOwnersKeepTheirOrderInASet) {
     EXPECT_EQ(uuid{}.version(), -1);
     EXPECT_FALSE(uuid{}.unix_time());
 
-    std::vector<uuid_value> values;
-    for (int i = 0; i < 2000; ++i) values.push_back(uuid_value::generate_v7().value);
-    const std::set<uuid_value> sorted(values.begin(), values.end());
-    EXPECT_TRUE(std::equal(sorted.begin(), sorted.end(), values.begin(), values.end()));
-    EXPECT_EQ(values[0].version(), 7);
-    EXPECT_GE(*values[0].unix_time(), before);
+    EXPECT_GE(*first.timestamp(), before);
+    EXPECT_FALSE(make().timestamp());
+
+    // Values of versions 7 and 6 sort in the order they were made (version
+    // 1 promises that only of its count); all three carry their time.
+    for (int version : {7, 6, 1}) {
+        std::vector<uuid_value> values;
+        for (int i = 0; i < 2000; ++i) {
+            values.push_back((version == 7   ? uuid_value::generate_v7()
+                              : version == 6 ? uuid_value::generate_v6()
+                                             : uuid_value::generate_v1())
+                                 .value);
+        }
+        const auto now = std::chrono::system_clock::now();
+        const std::set<uuid_value> sorted(values.begin(), values.end());
+        if (version != 1) {
+            EXPECT_TRUE(std::equal(sorted.begin(), sorted.end(), values.begin(), values.end()));
+        }
+        EXPECT_EQ(values[0].version(), version);
+        EXPECT_GE(*values[0].timestamp(), before);
+        EXPECT_LE(*values.back().timestamp(), now);
+        EXPECT_EQ(values[0].unix_time().has_value(), version == 7);
+    }
     EXPECT_EQ(uuid_value::generate().value.version(), 4);
     EXPECT_FALSE(uuid_value::generate().value.unix_time());
+    EXPECT_FALSE(uuid_value::generate().value.timestamp());
 }
 
 TEST(CppLayer, CloneIntoHeap3OutlivesItsSource) {
@@ -651,8 +671,24 @@ TEST(CppLayer, ValuesRoundTripAndHashAsTheirOwnersAndTexts) {
         ASSERT_EQ(varo_uuid_to_rfc(text.c_str(), rfc), 0);
         EXPECT_EQ(v.rfc().view(), rfc);
         EXPECT_EQ(v.rfc_bytes(), rfc_digits(rfc));
+        uuid_bytes c_rfc{};
+        ASSERT_EQ(
+            varo_uuid_to_rfc_bytes(text.c_str(), reinterpret_cast<unsigned char *>(c_rfc.data())),
+            0);
+        EXPECT_EQ(v.rfc_bytes(), c_rfc);
         EXPECT_EQ(uuid_value::from_rfc_bytes(v.rfc_bytes()), v);
         EXPECT_EQ(uuid_value::from_rfc(rfc).value, v);
+        // The same bytes read as RFC order: the library's answer.
+        char from_rfc_bytes[VARO_UUID_TEXT_SIZE];
+        ASSERT_EQ(varo_uuid_from_rfc_bytes(reinterpret_cast<const unsigned char *>(raw.data()),
+                                           from_rfc_bytes),
+                  0);
+        EXPECT_EQ(uuid_value::from_rfc_bytes(raw).text().view(), from_rfc_bytes);
+        char v8[VARO_UUID_TEXT_SIZE];
+        ASSERT_EQ(
+            varo_uuid_generate_v8_on_buf(reinterpret_cast<const unsigned char *>(raw.data()), v8),
+            0);
+        EXPECT_EQ(uuid_value::v8(raw).value.text().view(), v8);
 
         EXPECT_EQ(v.version(), varo_uuid_version(text.c_str()));
         long long ms = 0;
@@ -662,9 +698,20 @@ TEST(CppLayer, ValuesRoundTripAndHashAsTheirOwnersAndTexts) {
             EXPECT_EQ(v.unix_time()->time_since_epoch().count(), ms);
         }
 
+        long long seconds = 0;
+        int ns = 0;
+        const bool stamped = varo_uuid_timestamp(text.c_str(), &seconds, &ns) == 0;
+        ASSERT_EQ(v.timestamp().has_value(), stamped);
+        if (stamped) {
+            EXPECT_EQ(v.timestamp()->time_since_epoch().count(), seconds * 10'000'000 + ns / 100);
+        }
+
         const uuid owner = uuid::from_value(v).value;
         EXPECT_EQ(owner, text);
         EXPECT_EQ(owner.value().value, v);
+        EXPECT_EQ(owner.to_rfc_bytes().value, c_rfc);
+        EXPECT_EQ(owner.timestamp(), v.timestamp());
+        EXPECT_EQ(uuid::v8(raw).value, std::string_view(v8));
         const std::size_t h = std::hash<uuid_value>{}(v);
         EXPECT_EQ(uuid_hash{}(v), h);
         EXPECT_EQ(uuid_hash{}(owner), h);

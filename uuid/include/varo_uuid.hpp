@@ -50,19 +50,21 @@ namespace varo {
 // Why a call failed.
 enum class uuid_errc : unsigned char {
     ok = 0,  // no failure
-    // generate(), generate_v7(): no memory, or no fresh identifier could be
-    // had (the C functions do not say which)
+    // generate(), generate_v7(), generate_v6(), generate_v1(): no memory,
+    // or no fresh identifier could be had (the C functions do not say
+    // which)
     generate_failed,
     // decode(), clone(): the heap has no memory, or the handle names no
-    // heap; parse(), from_rfc(), v5(), v3(): the general allocator has no
-    // memory
+    // heap; parse(), from_rfc(), from_rfc_bytes(), from_value(), v5(),
+    // v3(), v8(): the general allocator has no memory
     no_memory,
     short_input,  // decode(): fewer than 16 bytes given
-    empty,        // encode(), clone(), to_rfc(): the owner holds no identifier
-    // encode(), to_rfc(): the library refused the text (never for texts made
-    // here); parse(): not a canonical identifier text; from_rfc(): none of
-    // the accepted RFC forms; v5(), v3(): the namespace is not a canonical
-    // identifier text
+    empty,        // encode(), clone(), to_rfc(), to_rfc_bytes(), value(): the owner holds none
+    // encode(), to_rfc(), to_rfc_bytes(), value(): the library refused the
+    // text (never for texts made here); parse(): not a canonical identifier
+    // text; from_rfc(): none of the accepted RFC forms; v5(), v3(): the
+    // namespace is not a canonical identifier text; v8(), from_rfc_bytes()
+    // and the value's v5(), v3(): the library refused the call (never)
     not_identifier,
 };
 
@@ -77,8 +79,27 @@ struct uuid_result {
     explicit operator bool() const noexcept { return error == uuid_errc::ok; }
 };
 
-// The 16 raw bytes of an identifier, its wire form.
+// The 16 raw bytes of an identifier, its wire form; the same type holds
+// the 16 bytes in RFC order (see varo_uuid_to_rfc_bytes()).
 using uuid_bytes = std::array<std::byte, VARO_UUID_RAW_SIZE>;
+
+// The time an identifier of version 1, 6 or 7 carries, to the 100 ns (the
+// resolution of versions 1 and 6; version 7 is read to the millisecond).
+// These ticks hold every such time, from 1582 to the year 10889, where
+// std::chrono::nanoseconds would end in 2262; a uuid_time converts to
+// std::chrono::sys_time<std::chrono::nanoseconds> implicitly.
+using uuid_ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+using uuid_time = std::chrono::sys_time<uuid_ticks>;
+
+namespace detail {
+// The time of a canonical text through varo_uuid_timestamp(), or nothing.
+inline std::optional<uuid_time> timestamp(const char *text) noexcept {
+    long long seconds = 0;
+    int ns = 0;
+    if (varo_uuid_timestamp(text, &seconds, &ns) != 0) return std::nullopt;
+    return uuid_time{uuid_ticks{static_cast<std::int64_t>(seconds) * 10'000'000 + ns / 100}};
+}
+}  // namespace detail
 
 // The RFC 9562 form of an identifier (see varo_uuid_to_rfc()): 36
 // characters and a NUL, held by value; all NUL when empty.
@@ -233,6 +254,39 @@ class uuid_value {
         return of_text(text, uuid_errc::generate_failed);
     }
 
+    // A new version 6 identifier (the RFC form sorts in time order),
+    // through varo_uuid_generate_v6_on_buf(). Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid_value> generate_v6() noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_generate_v6_on_buf(text) != 0) {
+            return {uuid_value{}, uuid_errc::generate_failed};
+        }
+        return of_text(text, uuid_errc::generate_failed);
+    }
+
+    // A new version 1 identifier, with a random multicast node, through
+    // varo_uuid_generate_v1_on_buf(). Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid_value> generate_v1() noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_generate_v1_on_buf(text) != 0) {
+            return {uuid_value{}, uuid_errc::generate_failed};
+        }
+        return of_text(text, uuid_errc::generate_failed);
+    }
+
+    // The version 8 identifier of the caller's 16 bytes in RFC order: the
+    // bytes as they are but for the version and the variant, through
+    // varo_uuid_generate_v8_on_buf(). It cannot fail (not_identifier would
+    // mean the library refused the call).
+    [[nodiscard]] static uuid_result<uuid_value> v8(const uuid_bytes &rfc) noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_generate_v8_on_buf(reinterpret_cast<const unsigned char *>(rfc.data()),
+                                         text) != 0) {
+            return {uuid_value{}, uuid_errc::not_identifier};
+        }
+        return of_text(text, uuid_errc::not_identifier);
+    }
+
     // The identifier of a canonical text: exactly 24 characters as this
     // library writes them (see varo_uuid_is_valid()); `text` need not be
     // NUL-terminated. Errors: not_identifier.
@@ -295,7 +349,8 @@ class uuid_value {
     }
 
     // The identifier of 16 bytes in RFC order (network order: the order in
-    // which the RFC form prints them, and other libraries' raw bytes).
+    // which the RFC form prints them, libuuid's uuid_t, Python's
+    // UUID.bytes); the same as varo_uuid_from_rfc_bytes().
     [[nodiscard]] static constexpr uuid_value from_rfc_bytes(const uuid_bytes &rfc) noexcept {
         return from_bytes(detail::swap_fields(rfc));
     }
@@ -303,7 +358,8 @@ class uuid_value {
     // The 16 raw bytes in GUID record order (the wire form).
     [[nodiscard]] constexpr uuid_bytes bytes() const noexcept { return bytes_; }
 
-    // The 16 bytes in RFC order: the first three fields byte-reversed.
+    // The 16 bytes in RFC order: the first three fields byte-reversed, as
+    // varo_uuid_to_rfc_bytes() writes them.
     [[nodiscard]] constexpr uuid_bytes rfc_bytes() const noexcept {
         return detail::swap_fields(bytes_);
     }
@@ -338,6 +394,13 @@ class uuid_value {
         if (version() != 7) return std::nullopt;
         const auto ms = static_cast<std::int64_t>(detail::load_be64(rfc_bytes(), 0) >> 16);
         return std::chrono::sys_time<std::chrono::milliseconds>{std::chrono::milliseconds{ms}};
+    }
+
+    // The time of a version 1, 6 or 7 identifier (varo_uuid_timestamp()):
+    // to the 100 ns for versions 1 and 6, to the millisecond for version 7;
+    // nothing for any other identifier.
+    [[nodiscard]] std::optional<uuid_time> timestamp() const noexcept {
+        return detail::timestamp(text().c_str());
     }
 
     // Equal when the 16 bytes are.
@@ -491,6 +554,47 @@ class uuid {
         return {uuid(text, origin::general, 0), uuid_errc::ok};
     }
 
+    // A new version 6 identifier in a new block from the general allocator
+    // (see varo_uuid_generate_v6_alloc()). Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid> generate_v6() noexcept {
+        char *text = varo_uuid_generate_v6_alloc();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
+
+    // A new version 1 identifier in a new block from the general allocator
+    // (see varo_uuid_generate_v1_alloc()). Errors: generate_failed.
+    [[nodiscard]] static uuid_result<uuid> generate_v1() noexcept {
+        char *text = varo_uuid_generate_v1_alloc();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
+
+    // The version 8 identifier of the caller's 16 bytes in RFC order (see
+    // varo_uuid_generate_v8_on_buf()), in a new block from the general
+    // allocator. Errors: no_memory.
+    [[nodiscard]] static uuid_result<uuid> v8(const uuid_bytes &rfc) noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_generate_v8_on_buf(reinterpret_cast<const unsigned char *>(rfc.data()),
+                                         text) != 0) {
+            return {uuid{}, uuid_errc::not_identifier};
+        }
+        return owned_copy(text);
+    }
+
+    // The identifier of 16 bytes in RFC order (libuuid's uuid_t, Python's
+    // UUID.bytes; see varo_uuid_from_rfc_bytes()), in a new block from the
+    // general allocator. decode() takes the other order, the wire's.
+    // Errors: no_memory.
+    [[nodiscard]] static uuid_result<uuid> from_rfc_bytes(const uuid_bytes &rfc) noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (varo_uuid_from_rfc_bytes(reinterpret_cast<const unsigned char *>(rfc.data()), text) !=
+            0) {
+            return {uuid{}, uuid_errc::not_identifier};
+        }
+        return owned_copy(text);
+    }
+
     // The identifier of a canonical text (24 characters exactly as this
     // library writes them; see varo_uuid_is_valid()), in a new block from
     // the general allocator. `text` need not be NUL-terminated.
@@ -602,6 +706,18 @@ class uuid {
         return {raw, uuid_errc::ok};
     }
 
+    // The 16 bytes in RFC order (see varo_uuid_to_rfc_bytes()); encode()
+    // gives the other order, the wire's. Allocates nothing.
+    // Errors: empty, not_identifier.
+    [[nodiscard]] uuid_result<uuid_bytes> to_rfc_bytes() const noexcept {
+        if (text_ == nullptr) return {uuid_bytes{}, uuid_errc::empty};
+        uuid_bytes rfc{};
+        if (varo_uuid_to_rfc_bytes(text_, reinterpret_cast<unsigned char *>(rfc.data())) != 0) {
+            return {uuid_bytes{}, uuid_errc::not_identifier};
+        }
+        return {rfc, uuid_errc::ok};
+    }
+
     // The RFC form of the identifier. Allocates nothing.
     // Errors: empty, not_identifier.
     [[nodiscard]] uuid_result<uuid_rfc> to_rfc() const noexcept {
@@ -635,6 +751,13 @@ class uuid {
         long long ms = 0;
         if (varo_uuid_time(text_, &ms) != 0) return std::nullopt;
         return std::chrono::sys_time<std::chrono::milliseconds>{std::chrono::milliseconds{ms}};
+    }
+
+    // The time of a version 1, 6 or 7 identifier (varo_uuid_timestamp()):
+    // to the 100 ns for versions 1 and 6, to the millisecond for version 7;
+    // nothing for any other identifier or an empty owner.
+    [[nodiscard]] std::optional<uuid_time> timestamp() const noexcept {
+        return detail::timestamp(text_);
     }
 
     // True when the owner holds no identifier.
