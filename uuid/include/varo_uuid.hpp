@@ -207,10 +207,11 @@ constexpr uuid_bytes swap_fields(const uuid_bytes &b) noexcept {
 // Use it for everything in C++; use the owner varo::uuid only for a text
 // block that comes from, or goes to, the C functions and the XDR routines.
 //
-// Order: <=> is the order of varo_uuid_order(), the RFC form's, in which
-// the GUID record's first three fields count as big-endian numbers; so a
-// std::set or a std::sort of version 7 values runs in the order they were
-// made. == compares the 16 bytes.
+// Order: <=> is the order of varo_uuid_order(), the RFC form's: the bytes
+// in RFC order, where the GUID record's first three fields (little-endian
+// in the raw bytes) compare as the numbers they hold; so a std::set or a
+// std::sort of version 7 or 6 values runs in the order they were made.
+// == compares the 16 bytes.
 class uuid_value {
   public:
     // The namespaces of RFC 9562 (domain names, URLs, ISO OIDs, X.500
