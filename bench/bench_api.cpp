@@ -6,11 +6,13 @@
 //                    libuuid's uuid_generate_random() + uuid_unparse();
 //                    version 7 against version 4 and against its own
 //                    floor, one clock_gettime(CLOCK_MONOTONIC) and one vDSO
-//                    getrandom(16);
+//                    getrandom(16); versions 6 and 1 against the same floor
+//                    (they read the clock of version 7), and version 1
+//                    against libuuid's uuid_generate_time() + uuid_unparse();
 //   thread life    - a short-lived thread that makes 1 or 8 identifiers,
 //                    against one that makes 1 or 8 getrandom(16) calls;
-//   2 threads      - generation throughput (version 4 and 7) from 1 and
-//                    from 2 threads, with
+//   2 threads      - generation throughput (versions 4, 7, 6 and 1) from 1
+//                    and from 2 threads, with
 //                    the same measure taken of getrandom(16) and of a pure
 //                    arithmetic loop, which tell how much of the second core
 //                    this machine had free during the run;
@@ -77,7 +79,8 @@ void prepare_inputs() {
 
 // ---- Generation -------------------------------------------------------------
 
-// varo_uuid_generate_on_buf (version 4) or varo_uuid_generate_v7_on_buf.
+// varo_uuid_generate_on_buf (version 4), or _v7_on_buf, _v6_on_buf,
+// _v1_on_buf.
 using OnBuf = int (*)(char *);
 
 void generate_on_buf(State &state, OnBuf generate) {
@@ -171,6 +174,20 @@ void libuuid_random_unparse(State &state) {
     char text[37];
     for (auto _ : state) {
         uuid_generate_random(u);
+        uuid_unparse(u, text);
+        benchmark::DoNotOptimize(text[0]);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+// libuuid's version 1: its clock state is a locked file, or the uuidd
+// daemon, for every identifier.
+void libuuid_time_unparse(State &state) {
+    uuid_t u;
+    char text[37];
+    for (auto _ : state) {
+        uuid_generate_time(u);
         uuid_unparse(u, text);
         benchmark::DoNotOptimize(text[0]);
         benchmark::ClobberMemory();
@@ -275,6 +292,11 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("generate/v7_on_buf", generate_on_buf,
                                  varo_uuid_generate_v7_on_buf);
     benchmark::RegisterBenchmark("generate/clock_vdso_getrandom16", vdso_getrandom16, true);
+    benchmark::RegisterBenchmark("generate/v6_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v6_on_buf);
+    benchmark::RegisterBenchmark("generate/v1_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v1_on_buf);
+    benchmark::RegisterBenchmark("generate/libuuid_time_unparse", libuuid_time_unparse);
 
     for (int n : {1, 8}) {
         benchmark::RegisterBenchmark("thread_life/ours", varo::bench::thread_life,
@@ -295,6 +317,16 @@ int main(int argc, char **argv) {
         ->UseRealTime();
     benchmark::RegisterBenchmark("threads/v7_on_buf", generate_on_buf,
                                  varo_uuid_generate_v7_on_buf)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("threads/v6_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v6_on_buf)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("threads/v1_on_buf", generate_on_buf,
+                                 varo_uuid_generate_v1_on_buf)
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();

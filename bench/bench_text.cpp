@@ -9,7 +9,10 @@
 //          libuuid's uuid_parse of the same string;
 //   inspection - varo_uuid_order of two version 7 texts, varo_uuid_version
 //          and varo_uuid_time of one, each against varo_uuid_to_raw of a
-//          text, the decoding they all start with.
+//          text, the decoding they all start with;
+//   network order - varo_uuid_to_rfc_bytes against varo_uuid_to_raw, and
+//          varo_uuid_from_rfc_bytes against varo_uuid_from_raw: the same
+//          work but for the order of the first 8 bytes.
 //
 // Names are "group/who": scripts/bench pairs them up by these names.
 #include <benchmark/benchmark.h>
@@ -85,6 +88,12 @@ void prepare_inputs() {
         char back[VARO_UUID_TEXT_SIZE];
         if (varo_uuid_from_rfc(g_rfc[i].c, back) != 0 || std::strcmp(back, g_text[i].c) != 0) {
             die("varo_uuid_from_rfc does not give the text back");
+        }
+        // Network order is what libuuid keeps in a uuid_t.
+        unsigned char net[16];
+        if (varo_uuid_to_rfc_bytes(g_text[i].c, net) != 0 || std::memcmp(net, swapped, 16) != 0 ||
+            varo_uuid_from_rfc_bytes(net, back) != 0 || std::strcmp(back, g_text[i].c) != 0) {
+            die("varo_uuid_to_rfc_bytes or _from_rfc_bytes differs from libuuid");
         }
     }
     g_v7.resize(g_raw.size());
@@ -163,6 +172,36 @@ void to_raw_ours(State &state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
+// ---- Network order --------------------------------------------------------------
+
+// varo_uuid_to_raw or varo_uuid_to_rfc_bytes of a text.
+void text_to_16(State &state, int (*convert)(const char *, unsigned char *)) {
+    unsigned char out[16];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const char *text = g_text[i++ & kRingMask].c;
+        benchmark::DoNotOptimize(text);
+        int rc = convert(text, out);
+        benchmark::DoNotOptimize(rc);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+// varo_uuid_from_raw or varo_uuid_from_rfc_bytes of 16 bytes.
+void text_from_16(State &state, int (*convert)(const unsigned char *, char *)) {
+    char text[VARO_UUID_TEXT_SIZE];
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const unsigned char *bytes = g_raw[i++ & kRingMask].b;
+        benchmark::DoNotOptimize(bytes);
+        int rc = convert(bytes, text);
+        benchmark::DoNotOptimize(rc);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
 // ---- RFC form -----------------------------------------------------------------
 
 void to_rfc_ours(State &state) {
@@ -231,6 +270,9 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("text/order", order_ours);
     benchmark::RegisterBenchmark("text/version", version_ours);
     benchmark::RegisterBenchmark("text/time", time_ours);
+    benchmark::RegisterBenchmark("text/to_rfc_bytes", text_to_16, varo_uuid_to_rfc_bytes);
+    benchmark::RegisterBenchmark("text/from_raw", text_from_16, varo_uuid_from_raw);
+    benchmark::RegisterBenchmark("text/from_rfc_bytes", text_from_16, varo_uuid_from_rfc_bytes);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -125,6 +125,17 @@ def main(argv):
     rate_row("version 7, 2 threads / 1 thread (items/s)",
              "threads/v7_on_buf/real_time/threads:2", "threads/v7_on_buf/real_time/threads:1",
              "items_per_second", fmt_items, 1.6, ">= 1.6")
+    # Versions 6 and 1 (bench_api.cpp): the floor of version 7, which they
+    # share the clock of.
+    for v in (6, 1):
+        time_row(f"generate_v{v}_on_buf / clock_gettime + vDSO getrandom(16)",
+                 f"generate/v{v}_on_buf", "generate/clock_vdso_getrandom16", 1.3, "<= 1.3")
+        rate_row(f"version {v}, 2 threads / 1 thread (items/s)",
+                 f"threads/v{v}_on_buf/real_time/threads:2",
+                 f"threads/v{v}_on_buf/real_time/threads:1", "items_per_second", fmt_items, 1.6,
+                 ">= 1.6")
+    time_row("to_rfc_bytes / to_raw", "text/to_rfc_bytes", "text/to_raw", 1.3, "<= 1.3")
+    time_row("from_rfc_bytes / from_raw", "text/from_rfc_bytes", "text/from_raw", 1.3, "<= 1.3")
     time_row("order / to_raw", "text/order", "text/to_raw", 2.5, "<= 2.5")
     time_row("version / to_raw", "text/version", "text/to_raw", 1.3, "<= 1.3")
     time_row("time / to_raw", "text/time", "text/to_raw", 1.3, "<= 1.3")
@@ -168,6 +179,8 @@ def main(argv):
               "find/value", "find/bytes_string_hash")
     info_time("find by text (uuid_hash, uuid_equal) / by value, same map",
               "find/transparent_text", "find/transparent_value")
+    info_time("generate_v1_on_buf / libuuid uuid_generate_time+unparse", "generate/v1_on_buf",
+              "generate/libuuid_time_unparse")
     info_time("generate_v3_on_buf / libuuid uuid_generate_md5", "name/v3/15",
               "name/libuuid_md5/15")
     info_time("generate_v3_on_buf / nettle MD5 of the 31 bytes alone", "name/v3/15",

@@ -12,8 +12,14 @@
 // the bytes and RFC form of the reference. The same text as the namespace
 // of the name-based identifiers of 1.3 (versions 5 and 3) with the input's
 // bytes as the name, against their definition over nettle's one-shot hash.
+// The same text through the functions of 1.4 that read a text: its bytes in
+// network order (varo_uuid_to_rfc_bytes) against the reference's bytes in
+// the RFC form's order, and its time (varo_uuid_timestamp) against one
+// computed here from the RFC fields of versions 1, 6 and 7.
 // Then the first 16 input bytes through varo_uuid_from_bytes (and
-// _from_raw) and back, and through their RFC form and back. All of it once
+// _from_raw) and back, and through their RFC form and back; the same 16
+// bytes read in network order (varo_uuid_from_rfc_bytes, into a separate
+// area and in place) and as the caller's bytes of version 8. All of it once
 // with the AVX2 kernels (where the processor has them), once with the
 // scalar ones.
 #include <nettle/md5.h>
@@ -85,6 +91,47 @@ REF_NO_COVERAGE bool rfc_parse(std::string t, unsigned char *raw) {
         if (hi < 0 || lo < 0) return false;
         raw[kPrintOrder[k]] = static_cast<unsigned char>(hi << 4 | lo);
     }
+    return true;
+}
+
+// The 16 bytes in network order: the GUID record's first three fields
+// (4, 2 and 2 bytes) byte-swapped, as the RFC form prints them.
+REF_NO_COVERAGE void network_of(const unsigned char *raw, unsigned char *net) {
+    for (int k = 0; k < 16; ++k) net[k] = raw[kPrintOrder[k]];
+}
+
+// Big-endian number of bytes [from, from + n) of `net`.
+REF_NO_COVERAGE std::uint64_t be(const unsigned char *net, int from, int n) {
+    std::uint64_t v = 0;
+    for (int k = from; k < from + n; ++k) v = v << 8 | net[k];
+    return v;
+}
+
+// The time of a version 1, 6 or 7 identifier in network order as Unix
+// seconds and nanoseconds counted up from them; false for another version
+// or variant. Versions 1 and 6: the 60-bit count of 100 ns since 1582-10-15
+// from its three fields; version 7: unix_ts_ms, the first 48 bits.
+REF_NO_COVERAGE bool time_of(const unsigned char *net, long long *s, int *ns) {
+    const int version = (net[8] & 0xC0) == 0x80 ? net[6] >> 4 : -1;
+    if (version == 7) {
+        const std::uint64_t ms = be(net, 0, 6);
+        *s = static_cast<long long>(ms / 1000);
+        *ns = static_cast<int>(ms % 1000) * 1000000;
+        return true;
+    }
+    if (version != 1 && version != 6) return false;
+    const std::uint64_t first = be(net, 0, 4), mid = be(net, 4, 2), low12 = be(net, 6, 2) & 0xFFF;
+    const std::uint64_t count =
+        version == 6 ? first << 28 | mid << 12 | low12 : low12 << 48 | mid << 32 | first;
+    // 100 ns from 1582-10-15 to 1970-01-01: 141,427 days.
+    const long long since = static_cast<long long>(count) - 141427LL * 86400 * 10000000;
+    long long sec = since / 10000000, rest = since % 10000000;
+    if (rest < 0) {
+        sec -= 1;
+        rest += 10000000;
+    }
+    *s = sec;
+    *ns = static_cast<int>(rest * 100);
     return true;
 }
 
@@ -169,6 +216,24 @@ void check_text(const std::uint8_t *data, std::size_t size, unsigned char fill) 
     const int order = (against > 0) - (against < 0);
     FUZZ_CHECK(varo_uuid_order(text.get(), other) == order);
     FUZZ_CHECK(varo_uuid_order(other, text.get()) == -order);
+    // Network order and the time (1.4).
+    auto net = ref::heap_area(kRaw, fill);
+    FUZZ_CHECK(varo_uuid_to_rfc_bytes(text.get(), net.get()) == (canonical ? 0 : -1));
+    unsigned char want_net[kRaw];
+    long long seconds = -7, want_seconds = -7;
+    int nanos = -7, want_nanos = -7;
+    const bool timed = canonical && (network_of(e, want_net), time_of(want_net, &want_seconds,
+                                                                      &want_nanos));
+    if (canonical) {
+        FUZZ_CHECK(std::memcmp(net.get(), want_net, kRaw) == 0);
+    } else {
+        FUZZ_CHECK(std::all_of(net.get(), net.get() + kRaw,
+                               [fill](unsigned char b) { return b == fill; }));
+    }
+    FUZZ_CHECK(varo_uuid_timestamp(text.get(), &seconds, &nanos) == (timed ? 0 : -1));
+    FUZZ_CHECK(seconds == want_seconds && nanos == want_nanos);
+    FUZZ_CHECK(!timed || (nanos >= 0 && nanos < 1000000000));
+
     char *copy = varo_uuid_parse_alloc(text.get());
     FUZZ_CHECK((copy != nullptr) == canonical);
     FUZZ_CHECK(copy == nullptr || std::memcmp(copy, text.get(), VARO_UUID_TEXT_SIZE) == 0);
@@ -252,6 +317,44 @@ void check_bytes(const std::uint8_t *data, std::size_t size, unsigned char fill)
     auto from = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
     FUZZ_CHECK(varo_uuid_from_rfc(form_text.get(), reinterpret_cast<char *>(from.get())) == 0);
     FUZZ_CHECK(std::memcmp(from.get(), text, VARO_UUID_TEXT_SIZE) == 0);
+
+    // The same 16 bytes in network order: the identifier whose RFC form
+    // they spell, into its own area and in place, and back.
+    unsigned char raw_of_net[kRaw];
+    for (int k = 0; k < 16; ++k) raw_of_net[kPrintOrder[k]] = bytes[k];
+    const std::string want_net = ref::encode(raw_of_net, kRaw, BASE64_ALPHABET_PATHSAFE);
+    auto net_text = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    char *net_chars = reinterpret_cast<char *>(net_text.get());
+    FUZZ_CHECK(varo_uuid_from_rfc_bytes(bytes, net_chars) == 0);
+    FUZZ_CHECK(net_chars == want_net);
+    auto in_place = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    std::memcpy(in_place.get(), bytes, kRaw);
+    FUZZ_CHECK(varo_uuid_from_rfc_bytes(in_place.get(),
+                                        reinterpret_cast<char *>(in_place.get())) == 0);
+    FUZZ_CHECK(reinterpret_cast<char *>(in_place.get()) == want_net);
+    auto net_back = ref::heap_area(kRaw, static_cast<unsigned char>(~fill));
+    FUZZ_CHECK(varo_uuid_to_rfc_bytes(net_chars, net_back.get()) == 0);
+    FUZZ_CHECK(std::memcmp(net_back.get(), bytes, kRaw) == 0);
+    FUZZ_CHECK(varo_uuid_to_rfc_bytes(reinterpret_cast<char *>(in_place.get()), in_place.get()) ==
+               0);
+    FUZZ_CHECK(std::memcmp(in_place.get(), bytes, kRaw) == 0);
+
+    // Version 8: the caller's bytes with the version 1000 and variant 10.
+    unsigned char v8[kRaw];
+    std::memcpy(v8, bytes, kRaw);
+    v8[6] = static_cast<unsigned char>((v8[6] & 0x0F) | 0x80);
+    v8[8] = static_cast<unsigned char>((v8[8] & 0x3F) | 0x80);
+    for (int k = 0; k < 16; ++k) raw_of_net[kPrintOrder[k]] = v8[k];
+    const std::string want_v8 = ref::encode(raw_of_net, kRaw, BASE64_ALPHABET_PATHSAFE);
+    auto v8_text = ref::heap_area(VARO_UUID_TEXT_SIZE, fill);
+    char *v8_chars = reinterpret_cast<char *>(v8_text.get());
+    FUZZ_CHECK(varo_uuid_generate_v8_on_buf(bytes, v8_chars) == 0);
+    FUZZ_CHECK(v8_chars == want_v8);
+    FUZZ_CHECK(varo_uuid_version(v8_chars) == 8);
+    std::memcpy(in_place.get(), bytes, kRaw);
+    FUZZ_CHECK(varo_uuid_generate_v8_on_buf(in_place.get(),
+                                            reinterpret_cast<char *>(in_place.get())) == 0);
+    FUZZ_CHECK(reinterpret_cast<char *>(in_place.get()) == want_v8);
 }
 
 }  // namespace

@@ -11,7 +11,13 @@ str(uuid.UUID(bytes_le=raw)), the GUID record's first three fields read
 little-endian. Every accepted spelling of the RFC form must come back to the
 same text; --info gives the version when the variant is RFC 9562's (else
 "-"), for version 7 the time of unix_ts_ms, the first 48 bits of the RFC
-form, and last the raw bytes in hex. A name-based identifier is uuid5/uuid3
+form, for versions 1 and 6 the time of their 60-bit count of 100 ns since
+1582-10-15 (read from Python's fields), and last the raw bytes in hex; its
+JSON form the same with the variant, and the bytes in network order,
+UUID.bytes. 16 bytes in network order (--from-bytes, --bytes) are
+UUID(bytes=...): every byte value at every place. Python's uuid1() reads
+back with its time to the 100 ns, and the tool's -6 and -1 read in Python
+as versions 6 and 1 of now, with the node's multicast bit set. A name-based identifier is uuid5/uuid3
 of a text name, and for names of any bytes (uuid5 takes only str) the SHA-1
 or MD5 of the namespace's RFC bytes and the name, with the version and
 variant set: names of every byte value, and of every length from 0 to 130
@@ -21,6 +27,7 @@ front. Standard library only.
 import base64
 import datetime
 import hashlib
+import json
 import os
 import random
 import subprocess
@@ -29,6 +36,31 @@ import time
 import uuid
 
 EPOCH = datetime.datetime(1970, 1, 1, tzinfo=datetime.timezone.utc)
+GREGORIAN_TO_UNIX = 0x01B21DD213814000  # 100 ns from 1582-10-15 to 1970-01-01
+VARIANTS = {uuid.RESERVED_NCS: "ncs", uuid.RFC_4122: "rfc9562",
+            uuid.RESERVED_MICROSOFT: "microsoft", uuid.RESERVED_FUTURE: "future"}
+
+
+def count_100ns(u):
+    """The 60-bit count of a version 1 or 6 UUID: uuid's own .time for
+    version 1 (and for 6 from Python 3.14), else version 6's fields, most
+    significant first: time_high (32), time_mid (16), time_low (12)."""
+    if u.version == 1 or sys.version_info >= (3, 14):
+        return u.time
+    return u.time_low << 28 | u.time_mid << 12 | u.time_hi_version & 0x0FFF
+
+
+def when(u):
+    """(ISO text, Unix seconds, ns) of a version 1, 6 or 7 UUID, else None."""
+    if u.version == 7:
+        ms = u.int >> 80
+        t = EPOCH + datetime.timedelta(milliseconds=ms)
+        return f"{t.strftime('%Y-%m-%dT%H:%M:%S')}.{ms % 1000:03d}Z", ms // 1000, ms % 1000 * 10**6
+    if u.version in (1, 6):
+        seconds, rest = divmod(count_100ns(u) - GREGORIAN_TO_UNIX, 10**7)
+        t = EPOCH + datetime.timedelta(seconds=seconds)
+        return f"{t.strftime('%Y-%m-%dT%H:%M:%S')}.{rest:07d}Z", seconds, rest * 100
+    return None
 
 
 def info(u):
@@ -37,16 +69,21 @@ def info(u):
     raw = u.bytes_le.hex()
     if u.version is None:
         return f"{u} - {raw}"
-    if u.version != 7:
-        return f"{u} {u.version} {raw}"
-    ms = u.int >> 80
-    t = EPOCH + datetime.timedelta(milliseconds=ms)
-    return f"{u} 7 {t.strftime('%Y-%m-%dT%H:%M:%S')}.{ms % 1000:03d}Z {raw}"
+    t = when(u)
+    return f"{u} {u.version} {raw}" if t is None else f"{u} {u.version} {t[0]} {raw}"
 
 
-def run(tool, option, values):
+def info_json(u):
+    """The --info --json object of a UUID, from Python's reading of it."""
+    t = when(u)
+    return {"text": text_of(u), "rfc": str(u), "variant": VARIANTS[u.variant],
+            "version": u.version, "time": t and t[0], "unix_s": t and t[1], "ns": t and t[2],
+            "raw": u.bytes_le.hex(), "bytes": u.bytes.hex()}
+
+
+def run(tool, option, values, *more):
     """The tool's output lines for the values, one a line on its input."""
-    done = subprocess.run([tool, option, "-"], input="".join(v + "\n" for v in values),
+    done = subprocess.run([tool, option, "-", *more], input="".join(v + "\n" for v in values),
                           capture_output=True, text=True, check=False)
     if done.returncode != 0:
         sys.exit(f"varo-uuid {option} - failed ({done.returncode}): {done.stderr}")
@@ -137,6 +174,15 @@ def main(argv):
         r[8] = (0x80 | r[8] & 0x3F) if k % 3 else r[8]
         r[3] &= 0x7F
         raws.append(bytes(r))
+    # Versions 1 and 6 too, their 60-bit counts random (1582 to 5236, before
+    # 1970 and far after), and the first and last 100 ns of each.
+    for k in range(4000):
+        r = bytearray(os.urandom(16))
+        if k < 4:
+            r[:8] = b"\x00" * 8 if k < 2 else b"\xff" * 8
+        r[7] = (1 if k % 2 else 6) << 4 | r[7] & 0x0F
+        r[8] = 0x80 | r[8] & 0x3F
+        raws.append(bytes(r))
     raws = [r for r in raws if (uuid.UUID(bytes_le=r).int >> 80) < 253402300800000
             or uuid.UUID(bytes_le=r).version != 7]
     texts = [base64.b64encode(r, altchars=b"+_").decode() for r in raws]
@@ -145,6 +191,29 @@ def main(argv):
     expect_equal("--rfc", run(tool, "--rfc", texts), [str(u) for u in uuids])
     expect_equal("--hex", run(tool, "--hex", texts), [r.hex() for r in raws])
     expect_equal("--info", run(tool, "--info", texts), [info(u) for u in uuids])
+    expect_equal("--info of RFC forms", run(tool, "--info", [str(u).upper() for u in uuids]),
+                 [info(u) for u in uuids])
+    expect_equal("--info --json", [json.loads(line) for line in run(tool, "--info", texts,
+                                                                    "--json")],
+                 [info_json(u) for u in uuids])
+    expect_equal("--bytes", run(tool, "--bytes", texts), [u.bytes.hex() for u in uuids])
+
+    # Network order: UUID(bytes=...) of every byte value at every place.
+    nets = [bytes(16), b"\xff" * 16]
+    for place in range(16):
+        base = bytearray(os.urandom(16))
+        for value in range(256):
+            base[place] = value
+            nets.append(bytes(base))
+    made = run(tool, "--from-bytes", [b.hex() for b in nets])
+    expect_equal("--from-bytes", made, [text_of(uuid.UUID(bytes=b)) for b in nets])
+    expect_equal("--rfc of --from-bytes", run(tool, "--rfc", made),
+                 [str(uuid.UUID(bytes=b)) for b in nets])
+
+    # Python's uuid1(): the time, to the 100 ns, of its count.
+    ones = [uuid.uuid1() for _ in range(1000)]
+    expect_equal("--info of uuid1()", run(tool, "--info", [str(u) for u in ones]),
+                 [info(u) for u in ones])
 
     # Identifiers made now: version 7, RFC variant, the time of the clock.
     before = time.time_ns() // 1000000
@@ -156,6 +225,19 @@ def main(argv):
         if u.version != 7 or u.variant != uuid.RFC_4122 or not before <= u.int >> 80 <= after:
             sys.exit(f"-7: {text} ({u}): version {u.version}, variant {u.variant}, "
                      f"time {u.int >> 80} outside [{before}, {after}]")
+    # Versions 6 and 1 made now: the count of the clock, the multicast bit.
+    for version in (6, 1):
+        before = time.time_ns() // 100 + GREGORIAN_TO_UNIX
+        made = subprocess.run([tool, f"-{version}", "-n", "1000"], capture_output=True,
+                              text=True, check=True).stdout.split()
+        after = time.time_ns() // 100 + GREGORIAN_TO_UNIX
+        for text in made:
+            u = uuid.UUID(bytes_le=base64.b64decode(text, altchars=b"+_"))
+            if (u.version != version or u.variant != uuid.RFC_4122 or u.node >> 40 & 1 != 1
+                    or not before <= count_100ns(u) <= after):
+                sys.exit(f"-{version}: {text} ({u}): version {u.version}, variant {u.variant}, "
+                         f"node {u.node:012x}, count {count_100ns(u)} outside [{before}, "
+                         f"{after}]")
 
     spellings = [
         lambda u: str(u), lambda u: str(u).upper(), lambda u: "{" + str(u) + "}",

@@ -18,6 +18,9 @@ check "known --from-hex" '[ "$("$tool" --from-hex FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF
 check "round trip" '[ "$("$tool" --from-hex "$("$tool" --hex "$id")")" = "$id" ]'
 check "--help" '"$tool" --help | grep -q Usage'
 check "-h" '"$tool" -h | grep -q Usage'
+# Of --help and --version the first wins, as in GNU tools.
+check "--help --version" '"$tool" --help --version >"$out" 2>"$err" && [ ! -s "$err" ] && head -n1 "$out" | grep -q Usage'
+check "--version -h" '"$tool" --version -h >"$out" 2>"$err" && [ ! -s "$err" ] && grep -Eqx "varo-uuid .*\(library .*\)" "$out"'
 # One line: this program's version and that of the library it runs with,
 # which here is the one built with it.
 for opt in --version -V --vers; do
@@ -42,6 +45,11 @@ done <<'EOF_FORMS'
 7|-7 -n3
 7|-7n3
 7|--count=3 -7
+6|-6 -n 3
+6|-n3 -6 -r
+1|-1 --count=3
+1|-r1n3
+4|--as-rfc -n 3
 EOF_FORMS
 check "--rfc=TEXT" '[ "$("$tool" --rfc=AAECAwQFBgcICQoLDA0ODw==)" = 03020100-0504-0706-0809-0a0b0c0d0e0f ]'
 check "an abbreviated --from-h" '[ "$("$tool" --from-h 000102030405060708090a0b0c0d0e0f)" = AAECAwQFBgcICQoLDA0ODw== ]'
@@ -60,6 +68,62 @@ check "known --info of version 7 at the last millisecond" \
     '[ "$("$tool" --info ________AHCAAAAAAAAAAA==)" = "ffffffff-ffff-7000-8000-000000000000 7 10889-08-02T05:31:50.655Z ffffffffffff00708000000000000000" ]'
 check "--info of version 4" '"$tool" --info "$id" | grep -Eqx "[0-9a-f-]{36} 4 [0-9a-f]{32}"'
 check "--info of the nil identifier" '[ "$("$tool" --info AAAAAAAAAAAAAAAAAAAAAA==)" = "00000000-0000-0000-0000-000000000000 - 00000000000000000000000000000000" ]'
+# Versions 6 and 1: the RFC's example (2022-02-22T19:22:22Z), the first
+# and last 100 ns of version 6, and the last 100 ns before 1970 in version 1.
+while IFS='|' read -r text line; do
+    check "known --info $text" '[ "$("$tool" --info "$text")" = "$line" ]'
+done <<'EOF_TIMES'
+AKsywhSU7BGzyJ9r3s7YRg==|c232ab00-9414-11ec-b3c8-9f6bdeced846 1 2022-02-22T19:22:22.0000000Z 00ab32c21494ec11b3c89f6bdeced846
+TEHJHiojAGuzyJ9r3s7YRg==|1ec9414c-232a-6b00-b3c8-9f6bdeced846 6 2022-02-22T19:22:22.0000000Z 4c41c91e2a23006bb3c89f6bdeced846
+AAAAAAAAAGCAAAAAAAAAAA==|00000000-0000-6000-8000-000000000000 6 1582-10-15T00:00:00.0000000Z 00000000000000608000000000000000
+_________2+__________w==|ffffffff-ffff-6fff-bfff-ffffffffffff 6 5236-03-31T21:21:00.6846975Z ffffffffffffff6fbfffffffffffffff
+0h2yAYET_2+AAAAAAAAAAA==|01b21dd2-1381-6fff-8000-000000000000 6 1606-12-27T04:30:00.0003071Z d21db2018113ff6f8000000000000000
+_z+BE9IdshGAAAAAAAAAAA==|13813fff-1dd2-11b2-8000-000000000000 1 1969-12-31T23:59:59.9999999Z ff3f8113d21db2118000000000000000
+EOF_TIMES
+# --info takes every RFC form that --from-rfc takes, and prints the same.
+for form in c232ab00-9414-11ec-b3c8-9f6bdeced846 "{C232AB00-9414-11EC-B3C8-9F6BDECED846}" \
+    urn:uuid:c232ab00-9414-11ec-b3c8-9f6bdeced846 C232AB00941411ECB3C89F6BDECED846; do
+    check "--info $form" '[ "$("$tool" --info "$form")" = "$("$tool" --info AKsywhSU7BGzyJ9r3s7YRg==)" ]'
+done
+# --json: every key, the variant named by the top bits of RFC byte 8.
+while IFS='|' read -r value json; do
+    check "--info --json $value" '[ "$("$tool" --info "$value" --json)" = "$json" ]'
+done <<'EOF_JSON'
+AAAAAAAAAAAAAAAAAAAAAA==|{"text":"AAAAAAAAAAAAAAAAAAAAAA==","rfc":"00000000-0000-0000-0000-000000000000","variant":"ncs","version":null,"time":null,"unix_s":null,"ns":null,"raw":"00000000000000000000000000000000","bytes":"00000000000000000000000000000000"}
+_____________________w==|{"text":"_____________________w==","rfc":"ffffffff-ffff-ffff-ffff-ffffffffffff","variant":"future","version":null,"time":null,"unix_s":null,"ns":null,"raw":"ffffffffffffffffffffffffffffffff","bytes":"ffffffffffffffffffffffffffffffff"}
+00000000-0000-0000-d000-000000000000|{"text":"AAAAAAAAAADQAAAAAAAAAA==","rfc":"00000000-0000-0000-d000-000000000000","variant":"microsoft","version":null,"time":null,"unix_s":null,"ns":null,"raw":"0000000000000000d000000000000000","bytes":"0000000000000000d000000000000000"}
+AAAAAAAAAADgAAAAAAAAAA==|{"text":"AAAAAAAAAADgAAAAAAAAAA==","rfc":"00000000-0000-0000-e000-000000000000","variant":"future","version":null,"time":null,"unix_s":null,"ns":null,"raw":"0000000000000000e000000000000000","bytes":"0000000000000000e000000000000000"}
+AAECAwQFBgcICQoLDA0ODw==|{"text":"AAECAwQFBgcICQoLDA0ODw==","rfc":"03020100-0504-0706-0809-0a0b0c0d0e0f","variant":"ncs","version":null,"time":null,"unix_s":null,"ns":null,"raw":"000102030405060708090a0b0c0d0e0f","bytes":"030201000504070608090a0b0c0d0e0f"}
+_z+BE9IdshGAAAAAAAAAAA==|{"text":"_z+BE9IdshGAAAAAAAAAAA==","rfc":"13813fff-1dd2-11b2-8000-000000000000","variant":"rfc9562","version":1,"time":"1969-12-31T23:59:59.9999999Z","unix_s":-1,"ns":999999900,"raw":"ff3f8113d21db2118000000000000000","bytes":"13813fff1dd211b28000000000000000"}
+________AHCAAAAAAAAAAA==|{"text":"________AHCAAAAAAAAAAA==","rfc":"ffffffff-ffff-7000-8000-000000000000","variant":"rfc9562","version":7,"time":"10889-08-02T05:31:50.655Z","unix_s":281474976710,"ns":655000000,"raw":"ffffffffffff00708000000000000000","bytes":"ffffffffffff70008000000000000000"}
+EOF_JSON
+check "--info --json - of 3 lines" \
+    '[ "$(printf "%s\n" AAAAAAAAAAAAAAAAAAAAAA== $rfc AKsywhSU7BGzyJ9r3s7YRg== | "$tool" --json --info - | grep -c "^{\"text\":.*}$")" = 3 ]'
+# Versions 6 and 1: in order (version 1 by its time, then its clock
+# sequence), the node's multicast bit set, the time that of now.
+# 20,000: enough that many fall within one 100 ns count, where only the
+# fraction in the clock sequence keeps them in order.
+check "-6 -n 20000 in increasing RFC order" \
+    '"$tool" -6 -n 20000 -r >"$out" && [ "$(wc -l <"$out")" = 20000 ] && LC_ALL=C sort -c -u "$out"'
+check "-1 -n 20000 in increasing order of time, then clock sequence" \
+    '"$tool" -1 -n 20000 --as-rfc >"$out" && [ "$(wc -l <"$out")" = 20000 ] &&
+     awk -F- "{ print substr(\$3, 2) \$2 \$1 \$4 }" "$out" | LC_ALL=C sort -c -u'
+check "-6 and -1: the multicast bit of the node" \
+    '[ "$( ("$tool" -6 -n 500 -r; "$tool" -1 -n 500 -r) | grep -Ec "^.{25}[13579bdf]")" = 1000 ]'
+check "--info - of -6 and -1: the time to the 100 ns, of today" \
+    '("$tool" -6 -n 500; "$tool" -1 -n 500) | "$tool" --info - >"$out" &&
+     [ "$(grep -Ec " [16] $(date -u +%Y)-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{7}Z [0-9a-f]{32}$" "$out")" = 1000 ]'
+check "-r of -5 and -3" \
+    '[ "$("$tool" -r -5 @dns www.example.com) $(echo www.example.com | "$tool" -3 @dns - --as-rfc)" = "2ed6657d-e927-568b-95e1-2665a8aea6a2 5df41881-3aed-3515-88a7-2f4a814cf09e" ]'
+check "-r: the RFC form of a new identifier" '"$tool" -r | grep -Eqx "[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}"'
+# Network order (--bytes, --from-bytes) against the GUID record (--hex,
+# --from-hex): the RFC form without its dashes.
+check "known --bytes" '[ "$("$tool" --bytes AAECAwQFBgcICQoLDA0ODw==)" = 030201000504070608090a0b0c0d0e0f ]'
+check "known --from-bytes" '[ "$("$tool" --from-bytes 030201000504070608090A0B0C0D0E0F)" = AAECAwQFBgcICQoLDA0ODw== ]'
+check "--bytes - and --from-bytes - of 1000 against --rfc and --from-rfc" \
+    '"$tool" -n 1000 >"$out" && "$tool" --bytes - <"$out" >"$err" &&
+     [ "$("$tool" --rfc - <"$out" | tr -d - | cmp - "$err" && echo same)" = same ] &&
+     "$tool" --from-bytes - <"$err" | cmp -s - "$out" && "$tool" --from-rfc - <"$err" | cmp -s - "$out"'
 check "--info - of 1000" '"$tool" -7 -n 1000 | "$tool" --info - | grep -Ec " 7 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}Z [0-9a-f]{32}$" | grep -qx 1000'
 # 32 hex digits read two ways: --from-hex as the raw bytes in order,
 # --from-rfc as the RFC form without its dashes; --info shows both, the raw
@@ -102,9 +166,9 @@ check "a result before the next line comes (a conversion and a name)" \
      (echo www.example.com; sleep 3) | timeout 2 "$tool" -5 @dns - | cat >"$err"; wait
      [ "$(cat "$out")" = $rfc ] && [ "$(cat "$err")" = fWXWLifpi1aV4SZlqK6mog== ]'
 check "empty input" '"$tool" --rfc - </dev/null >"$out" && [ ! -s "$out" ]'
-for opt in --check --hex --from-hex --rfc --from-rfc --info; do
+for opt in --check --hex --from-hex --rfc --from-rfc --info --bytes --from-bytes; do
     case $opt in
-        --from-hex) good=000102030405060708090a0b0c0d0e0f ;;
+        --from-hex | --from-bytes) good=000102030405060708090a0b0c0d0e0f ;;
         --from-rfc) good=$rfc ;;
         *) good=AAECAwQFBgcICQoLDA0ODw== ;;
     esac
@@ -210,7 +274,23 @@ done <<'EOF_CASES'
 2|-7 --help
 2|--version -n 3
 2|--version x
-2|--help --version
+2|--help --version x
+2|-h --rfc AAECAwQFBgcICQoLDA0ODw==
+2|-7 -6
+2|-6 -6
+2|-1 -n 3 -7
+2|-1 -5 @dns x
+2|-r -r
+2|-r --rfc AAECAwQFBgcICQoLDA0ODw==
+2|--info AAECAwQFBgcICQoLDA0ODw== -r
+2|--json
+2|-7 --json
+2|--json --rfc AAECAwQFBgcICQoLDA0ODw==
+2|--info AAECAwQFBgcICQoLDA0ODw== --json --json
+2|--json=1 --info AAECAwQFBgcICQoLDA0ODw==
+2|--bytes
+2|--from-bytes
+2|--from-bytes 000102030405060708090a0b0c0d0e0f x
 2|--hex AAECAwQFBgcICQoLDA0ODw== --rfc AAECAwQFBgcICQoLDA0ODw==
 2|--rfc AAECAwQFBgcICQoLDA0ODw== -n 1
 2|--help=x
@@ -240,6 +320,14 @@ done <<'EOF_CASES'
 1|--from-hex 000102030405060708090a0b0c0d0e0g
 1|--from-hex g00102030405060708090a0b0c0d0e0f
 1|--from-hex 000102030405060708090a0b0c0d0e0f00
+1|--bytes AAECAwQFBgcICQoLDA0ODx==
+1|--bytes 03020100-0504-0706-0809-0a0b0c0d0e0f
+1|--from-bytes 03020100-0504-0706-0809-0a0b0c0d0e0f
+1|--from-bytes 000102030405060708090a0b0c0d0e0
+1|--from-bytes 000102030405060708090a0b0c0d0e0g
+1|--info 03020100-0504-0706-0809-0a0b0c0d0e0
+1|--info {030201000504070608090a0b0c0d0e0f}
+1|--json --info AAECAwQFBgcICQoLDA0ODx==
 EOF_CASES
 # The examples of the README and of varo-uuid(1) that make no fresh
 # identifier and write no file: each command's output (stdout and stderr,

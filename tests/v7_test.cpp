@@ -40,6 +40,7 @@ struct Layout {
 const Layout kLayouts[] = {{7, varo_uuid_generate_v7_on_buf},
                            {6, varo_uuid_generate_v6_on_buf},
                            {1, varo_uuid_generate_v1_on_buf}};
+void PrintTo(const Layout &layout, std::ostream *out) { *out << "version " << layout.version; }
 std::string layout_name(const ::testing::TestParamInfo<Layout> &p) {
     return "v" + std::to_string(p.param.version);
 }

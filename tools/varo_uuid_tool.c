@@ -1,7 +1,8 @@
 /*
- * varo-uuid: makes identifiers (random, time-ordered or from names), checks
- * identifier texts and converts them to and from their 16 raw bytes and
- * their RFC 9562 form, through the library's public interface only.
+ * varo-uuid: makes identifiers (random, time-based or from names), checks
+ * identifier texts and converts them to and from their 16 raw bytes, their
+ * 16 bytes in network order and their RFC 9562 form, through the library's
+ * public interface only.
  */
 #define _GNU_SOURCE /* dladdr, getopt_long, gmtime_r, realpath */
 #include <dlfcn.h>
@@ -20,24 +21,34 @@
 enum { EXIT_BAD_INPUT = 1, EXIT_USAGE = 2 };
 
 static const char usage_text[] =
-    "Usage: varo-uuid [-7] [-n N]\n"
-    "       varo-uuid -5|-3 NAMESPACE NAME|-\n"
-    "       varo-uuid --info TEXT|-\n"
+    "Usage: varo-uuid [-7|-6|-1] [-n N] [-r]\n"
+    "       varo-uuid -5|-3 NAMESPACE NAME|- [-r]\n"
+    "       varo-uuid --info TEXT|RFC|- [--json]\n"
     "       varo-uuid --check TEXT|-\n"
     "       varo-uuid --hex TEXT|-\n"
     "       varo-uuid --from-hex HEX|-\n"
     "       varo-uuid --rfc TEXT|-\n"
     "       varo-uuid --from-rfc RFC|-\n"
+    "       varo-uuid --bytes TEXT|-\n"
+    "       varo-uuid --from-bytes HEX|-\n"
     "       varo-uuid --help | --version\n"
     "\n"
-    "Makes new identifiers (random, time-ordered or from names), checks an\n"
-    "identifier text, or converts one between its text, its raw bytes and its\n"
-    "RFC 9562 form.\n"
+    "Makes new identifiers (random, time-based or from names), checks an\n"
+    "identifier text, or converts one between its text, its raw bytes, its\n"
+    "bytes in network order and its RFC 9562 form.\n"
     "\n"
     "  (no option)      print one new identifier\n"
     "  -n N, --count=N  print N new identifiers, one a line (N >= 1)\n"
     "  -7               make time-ordered (version 7) identifiers: each one\n"
     "                   greater than the one before in its RFC form\n"
+    "  -6               make time-based version 6 identifiers: 100 ns since 1582,\n"
+    "                   each one greater than the one before in its RFC form\n"
+    "  -1               make time-based version 1 identifiers (libuuid's\n"
+    "                   uuid_generate_time, Cassandra's timeuuid), each one\n"
+    "                   later than the one before in its time, then its clock\n"
+    "                   sequence; the node is random, never a network address\n"
+    "  -r, --as-rfc     print the new identifiers (also of -5 and -3) in their\n"
+    "                   RFC form, as --rfc would print them\n"
     "  -5 NAMESPACE NAME\n"
     "                   print the name-based identifier (version 5, SHA-1) of\n"
     "                   the bytes of NAME in NAMESPACE: the same every time\n"
@@ -49,15 +60,24 @@ static const char usage_text[] =
     "                   a carriage return before it too), and prints one\n"
     "                   identifier a line. Put '--' before a NAME that begins\n"
     "                   with '-'.\n"
-    "  --info TEXT      print the RFC form of TEXT, its version (- when its\n"
-    "                   variant is not RFC 9562's), for version 7 its time in\n"
-    "                   UTC (e.g. 2026-12-08T10:15:30.123Z), and last the raw\n"
-    "                   bytes as --hex prints them\n"
+    "  --info TEXT      print the RFC form of TEXT (an identifier text, or an RFC\n"
+    "                   form as for --from-rfc), its version (- when its variant\n"
+    "                   is not RFC 9562's), its time in UTC for versions 1 and 6\n"
+    "                   to the 100 ns (e.g. 2026-12-08T10:15:30.1234567Z) and for\n"
+    "                   version 7 to the millisecond (2026-12-08T10:15:30.123Z),\n"
+    "                   and last the raw bytes as --hex prints them\n"
+    "  --json           with --info: print one JSON object a line, with the text,\n"
+    "                   the RFC form, the variant (ncs, rfc9562, microsoft or\n"
+    "                   future), the version, the time, and the bytes in both\n"
+    "                   orders\n";
+
+/* The help goes in three strings: C99 compilers need not take a longer one. */
+static const char usage_conversions[] =
     "  --check TEXT     print nothing on standard output; exit 0 when TEXT is a\n"
     "                   canonical identifier text, else 1 with the reason on\n"
     "                   standard error\n"
-    "  --hex TEXT       print the 16 raw bytes of TEXT, in order, as 32 lower-case\n"
-    "                   hex digits\n"
+    "  --hex TEXT       print the 16 raw bytes of TEXT (the GUID record, the wire's\n"
+    "                   order), in order, as 32 lower-case hex digits\n"
     "  --from-hex HEX   print the identifier text of 32 hex digits read as the raw\n"
     "                   bytes in order: 000102030405060708090a0b0c0d0e0f gives\n"
     "                   AAECAwQFBgcICQoLDA0ODw==\n"
@@ -67,11 +87,20 @@ static const char usage_text[] =
     "                   32 hex digits alone are the RFC form without its dashes:\n"
     "                   030201000504070608090a0b0c0d0e0f gives\n"
     "                   AAECAwQFBgcICQoLDA0ODw==\n"
+    "  --bytes TEXT     print the 16 bytes of TEXT in network order (libuuid's\n"
+    "                   uuid_t, Python's UUID.bytes) as 32 lower-case hex digits:\n"
+    "                   the RFC form without its dashes\n"
+    "  --from-bytes HEX print the identifier text of 32 hex digits read as the 16\n"
+    "                   bytes in network order: 030201000504070608090a0b0c0d0e0f\n"
+    "                   gives AAECAwQFBgcICQoLDA0ODw==\n"
     "  -h, --help       print this help\n"
-    "  -V, --version    print the versions of varo-uuid and of the library\n"
+    "  -V, --version    print the versions of varo-uuid and of the library\n";
+
+static const char usage_notes[] =
     "\n"
-    "Options go in any order; -n and -7 only with each other, -5 and -3 with\n"
-    "nothing else.\n"
+    "Options go in any order; -n, -r and one of -7, -6 and -1 go together, -5\n"
+    "and -3 only with -r, --json only with --info. Of --help and --version the\n"
+    "first wins.\n"
     "\n"
     "With '-' in place of the value, the values are read from standard input,\n"
     "one a line, and the results written one a line, each before the tool waits\n"
@@ -83,7 +112,8 @@ static const char usage_text[] =
     "its first three fields little-endian: raw 000102030405060708090a0b0c0d0e0f\n"
     "is 03020100-0504-0706-0809-0a0b0c0d0e0f, as Windows and .NET print a GUID.\n"
     "So the same 32 hex digits give two different identifiers through\n"
-    "--from-hex and --from-rfc; --info prints both forms.\n";
+    "--from-hex and --from-rfc (or --from-bytes, the same reading); --info\n"
+    "prints both forms.\n";
 
 /*
  * Writes `value` to stderr between single quotes, every byte that a
@@ -156,27 +186,53 @@ static int parse_count(const char *s, unsigned long long *count) {
     return errno == 0 && *end == '\0' && *count > 0;
 }
 
+/* -r: new identifiers go out in their RFC form rather than as texts. */
+static int rfc_output;
+
+/* Writes the text of a new identifier (in `line`, 25 bytes) and a newline,
+ * or its RFC form when asked. Returns 0, or -1 when the write failed. */
+static int put_made(char *line) {
+    char rfc[VARO_UUID_RFC_SIZE];
+    char *out = line;
+    size_t n = VARO_UUID_TEXT_CHARS;
+    if (rfc_output) {
+        if (varo_uuid_to_rfc(line, rfc) != 0) return -1;
+        out = rfc;
+        n = VARO_UUID_RFC_SIZE - 1;
+    }
+    out[n] = '\n';
+    return fwrite(out, 1, n + 1, stdout) == n + 1 ? 0 : -1;
+}
+
 static int generate(unsigned long long count, int (*make)(char *)) {
-    char line[VARO_UUID_TEXT_SIZE + 1];
+    char line[VARO_UUID_TEXT_SIZE];
     for (unsigned long long i = 0; i < count; ++i) {
         if (make(line) != 0) {
             fputs("varo-uuid: no fresh identifier could be made\n", stderr);
             return EXIT_FAILURE;
         }
-        line[VARO_UUID_TEXT_CHARS] = '\n';
-        if (fwrite(line, 1, VARO_UUID_TEXT_CHARS + 1, stdout) != VARO_UUID_TEXT_CHARS + 1) break;
+        if (put_made(line) != 0) break;
     }
     return finish_output();
 }
 
 /* ---- Conversions ----------------------------------------------------------
- * Each writes the result of one value into `out` (at least 128 bytes) and
- * returns 1, or returns 0 and points *why at what is wrong with the value. */
+ * Each writes the result of one value into `out` (at least OUT_SIZE bytes)
+ * and returns 1, or returns 0 and points *why at what is wrong with the
+ * value. */
+
+enum { OUT_SIZE = 512 };
 
 static int check(const char *text, char *out, const char **why) {
     out[0] = '\0';
     *why = "not a canonical identifier text";
     return varo_uuid_is_valid(text);
+}
+
+/* 16 bytes as 32 lower-case hex digits and a NUL; returns the end. */
+static char *put_hex(const unsigned char *bytes, char *out) {
+    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) sprintf(out + 2 * i, "%02x", bytes[i]);
+    return out + 2 * VARO_UUID_RAW_SIZE;
 }
 
 static int text_to_hex(const char *text, char *out, const char **why) {
@@ -185,7 +241,18 @@ static int text_to_hex(const char *text, char *out, const char **why) {
         *why = "not a canonical identifier text";
         return 0;
     }
-    for (int i = 0; i < VARO_UUID_RAW_SIZE; ++i) sprintf(out + 2 * i, "%02x", raw[i]);
+    put_hex(raw, out);
+    return 1;
+}
+
+/* The 16 bytes in network (RFC 9562) order: the RFC form's digits. */
+static int text_to_bytes(const char *text, char *out, const char **why) {
+    unsigned char bytes[VARO_UUID_RFC_BYTES];
+    if (varo_uuid_to_rfc_bytes(text, bytes) != 0) {
+        *why = "not a canonical identifier text";
+        return 0;
+    }
+    put_hex(bytes, out);
     return 1;
 }
 
@@ -196,16 +263,30 @@ static int hex_value(char c) {
     return -1;
 }
 
-static int hex_to_text(const char *hex, char *out, const char **why) {
-    unsigned char raw[VARO_UUID_RAW_SIZE];
+/* Exactly 32 hex digits, either case, into 16 bytes: 1, or 0. */
+static int parse_hex(const char *hex, unsigned char *bytes) {
     int ok = strlen(hex) == 2 * VARO_UUID_RAW_SIZE;
     for (int i = 0; ok && i < VARO_UUID_RAW_SIZE; ++i) {
         const int hi = hex_value(hex[2 * i]);
         const int lo = hex_value(hex[2 * i + 1]);
         ok = hi >= 0 && lo >= 0;
-        if (ok) raw[i] = (unsigned char)(hi << 4 | lo);
+        if (ok) bytes[i] = (unsigned char)(hi << 4 | lo);
     }
-    if (!ok || varo_uuid_from_raw(raw, out) != 0) {
+    return ok;
+}
+
+static int hex_to_text(const char *hex, char *out, const char **why) {
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    if (!parse_hex(hex, raw) || varo_uuid_from_raw(raw, out) != 0) {
+        *why = "not 32 hex digits";
+        return 0;
+    }
+    return 1;
+}
+
+static int bytes_to_text(const char *hex, char *out, const char **why) {
+    unsigned char bytes[VARO_UUID_RFC_BYTES];
+    if (!parse_hex(hex, bytes) || varo_uuid_from_rfc_bytes(bytes, out) != 0) {
         *why = "not 32 hex digits";
         return 0;
     }
@@ -222,31 +303,117 @@ static int rfc_to_text(const char *rfc, char *out, const char **why) {
     return varo_uuid_from_rfc(rfc, out) == 0;
 }
 
+/* What --info tells of one identifier. */
+struct info {
+    char text[VARO_UUID_TEXT_SIZE];
+    char rfc[VARO_UUID_RFC_SIZE];
+    const char *variant; /* by the top bits of RFC byte 8 */
+    int version;         /* -1 unless the variant is RFC 9562's */
+    char time[48];       /* ISO 8601 in UTC, or "" for no time */
+    long long unix_s;    /* the time as varo_uuid_timestamp() gives it */
+    int ns;
+    unsigned char raw[VARO_UUID_RAW_SIZE];
+    unsigned char bytes[VARO_UUID_RFC_BYTES];
+};
+
+/*
+ * "2026-12-08T10:15:30" and `digits` digits of the fraction of the second
+ * (3 or 7), then "Z", into `out` (48 bytes). Returns 0 when the time is
+ * beyond what this host's time_t and gmtime_r() take.
+ */
+static int format_time(long long unix_s, int ns, int digits, char *out) {
+    const time_t seconds = (time_t)unix_s;
+    struct tm utc;
+    if ((long long)seconds != unix_s || gmtime_r(&seconds, &utc) == NULL) return 0;
+    const size_t n = strftime(out, 40, "%Y-%m-%dT%H:%M:%S", &utc);
+    if (n == 0) return 0;
+    sprintf(out + n, ".%0*dZ", digits, digits == 3 ? ns / 1000000 : ns / 100);
+    return 1;
+}
+
+/* Reads `value`, an identifier text or an RFC form, into *i: 1, or 0. */
+static int read_info(const char *value, struct info *i, const char **why) {
+    *why = "neither an identifier text nor an RFC 9562 identifier string";
+    /* A text is 24 characters, an RFC form 32 to 45: never both. */
+    if (varo_uuid_is_valid(value)) {
+        memcpy(i->text, value, VARO_UUID_TEXT_SIZE);
+    } else if (varo_uuid_from_rfc(value, i->text) != 0) {
+        return 0;
+    }
+    if (varo_uuid_to_rfc(i->text, i->rfc) != 0 || varo_uuid_to_raw(i->text, i->raw) != 0 ||
+        varo_uuid_to_rfc_bytes(i->text, i->bytes) != 0) {
+        return 0;
+    }
+    /* RFC 9562's table of variants: 0xx, 10x, 110, 111. */
+    const unsigned char v = i->bytes[8];
+    i->variant = (v & 0x80) == 0   ? "ncs"
+                 : (v & 0x40) == 0 ? "rfc9562"
+                 : (v & 0x20) == 0 ? "microsoft"
+                                   : "future";
+    i->version = varo_uuid_version(i->text);
+    i->time[0] = '\0';
+    *why = "a time beyond what this system's gmtime_r() takes";
+    long long ms = 0;
+    if (i->version == 7 && varo_uuid_time(i->text, &ms) == 0) {
+        /* Milliseconds only: other libraries' bits below them are random. */
+        i->unix_s = ms / 1000;
+        i->ns = (int)(ms % 1000) * 1000000;
+        return format_time(i->unix_s, i->ns, 3, i->time);
+    }
+    if ((i->version == 1 || i->version == 6) &&
+        varo_uuid_timestamp(i->text, &i->unix_s, &i->ns) == 0) {
+        return format_time(i->unix_s, i->ns, 7, i->time);
+    }
+    return 1;
+}
+
 /*
  * "RFC VERSION [TIME] HEX": the version, or - for another variant; for
- * version 7 the time in UTC with milliseconds; last the raw bytes as --hex
- * prints them, so that both readings of 32 hex digits are in view.
+ * versions 1 and 6 the time in UTC to the 100 ns, for version 7 to the
+ * millisecond; last the raw bytes as --hex prints them, so that both
+ * readings of 32 hex digits are in view. The variant is named only in the
+ * JSON form: this line's fields are as they were before it had a name.
  */
-static int text_info(const char *text, char *out, const char **why) {
-    *why = "not a canonical identifier text";
-    if (varo_uuid_to_rfc(text, out) != 0) return 0;
-    const int version = varo_uuid_version(text);
-    char *end = out + strlen(out);
-    if (version < 0) {
+static int text_info(const char *value, char *out, const char **why) {
+    struct info i;
+    if (!read_info(value, &i, why)) return 0;
+    char *end = out + sprintf(out, "%s", i.rfc);
+    if (i.version < 0) {
         end += sprintf(end, " -");
     } else {
-        end += sprintf(end, " %d", version);
+        end += sprintf(end, " %d", i.version);
     }
-    long long ms = 0;
-    if (version >= 0 && varo_uuid_time(text, &ms) == 0) {
-        const time_t seconds = (time_t)(ms / 1000);
-        struct tm utc;
-        if (gmtime_r(&seconds, &utc) == NULL) return 0;
-        end += strftime(end, 40, " %Y-%m-%dT%H:%M:%S", &utc);
-        end += sprintf(end, ".%03dZ", (int)(ms % 1000));
-    }
+    if (i.time[0] != '\0') end += sprintf(end, " %s", i.time);
     *end++ = ' ';
-    return text_to_hex(text, end, why);
+    put_hex(i.raw, end);
+    return 1;
+}
+
+/*
+ * One JSON object on one line, every key always there:
+ * {"text":..., "rfc":..., "variant":..., "version":N|null, "time":...|null,
+ *  "unix_s":N|null, "ns":N|null, "raw":HEX, "bytes":HEX}
+ * "raw" is the GUID record as --hex prints it, "bytes" network order as
+ * --bytes prints it. No value needs escaping.
+ */
+static int text_info_json(const char *value, char *out, const char **why) {
+    struct info i;
+    if (!read_info(value, &i, why)) return 0;
+    char *end = out + sprintf(out, "{\"text\":\"%s\",\"rfc\":\"%s\",\"variant\":\"%s\",", i.text,
+                              i.rfc, i.variant);
+    end += i.version < 0 ? sprintf(end, "\"version\":null,")
+                         : sprintf(end, "\"version\":%d,", i.version);
+    if (i.time[0] != '\0') {
+        end += sprintf(end, "\"time\":\"%s\",\"unix_s\":%lld,\"ns\":%d,", i.time, i.unix_s, i.ns);
+    } else {
+        end += sprintf(end, "\"time\":null,\"unix_s\":null,\"ns\":null,");
+    }
+    end += sprintf(end, "\"raw\":\"");
+    end = put_hex(i.raw, end);
+    end += sprintf(end, "\",\"bytes\":\"");
+    end = put_hex(i.bytes, end);
+    strcpy(end, "\"}");
+    return 1;
 }
 
 typedef int (*convert_fn)(const char *value, char *out, const char **why);
@@ -257,7 +424,7 @@ static void put_result(const char *out) {
 }
 
 static int convert_one(convert_fn convert, const char *value) {
-    char out[128];
+    char out[OUT_SIZE];
     const char *why = "";
     if (!convert(value, out, &why)) {
         value_error(0, why, value);
@@ -354,7 +521,7 @@ static int read_line(struct input *in, char *line, size_t size, const char **bad
 static int convert_lines(convert_fn convert) {
     static struct input in;
     char line[64];
-    char out[128];
+    char out[OUT_SIZE];
     unsigned long long number = 0;
     const char *why = NULL;
     while (read_line(&in, line, sizeof line, &why)) {
@@ -389,8 +556,7 @@ static int put_named(name_fn make, const char *ns, const char *name, size_t size
         fputs("varo-uuid: no identifier could be made\n", stderr);
         return -1;
     }
-    line[VARO_UUID_TEXT_CHARS] = '\n';
-    return fwrite(line, 1, VARO_UUID_TEXT_CHARS + 1, stdout) == VARO_UUID_TEXT_CHARS + 1 ? 0 : -1;
+    return put_made(line);
 }
 
 /*
@@ -496,15 +662,19 @@ enum {
     OPT_RFC,
     OPT_FROM_RFC,
     OPT_INFO,
+    OPT_BYTES,
+    OPT_FROM_BYTES,
+    OPT_JSON, /* not a conversion: how --info prints */
 };
 
 /* The conversion of each of those options, in their order from OPT_CHECK. */
 static const convert_fn conversions[] = {
-    check, text_to_hex, hex_to_text, text_to_rfc, rfc_to_text, text_info,
+    check,       text_to_hex, hex_to_text,   text_to_rfc,
+    rfc_to_text, text_info,   text_to_bytes, bytes_to_text,
 };
 
 /* The leading ':' makes a missing value come back as ':', apart from '?'. */
-static const char short_options[] = ":7hn:V5:3:";
+static const char short_options[] = ":761rhn:V5:3:";
 static const struct option long_options[] = {
     {"count", required_argument, NULL, 'n'},
     {"help", no_argument, NULL, 'h'},
@@ -515,6 +685,10 @@ static const struct option long_options[] = {
     {"rfc", required_argument, NULL, OPT_RFC},
     {"from-rfc", required_argument, NULL, OPT_FROM_RFC},
     {"info", required_argument, NULL, OPT_INFO},
+    {"bytes", required_argument, NULL, OPT_BYTES},
+    {"from-bytes", required_argument, NULL, OPT_FROM_BYTES},
+    {"json", no_argument, NULL, OPT_JSON},
+    {"as-rfc", no_argument, NULL, 'r'},
     {NULL, 0, NULL, 0},
 };
 
@@ -524,10 +698,15 @@ enum action { MAKE, CONVERT, NAMED, HELP, VERSION };
 struct request {
     enum action action;
     char action_option[16]; /* the option that chose the action; "" for MAKE */
-    /* MAKE: -n and -7, and the first of them given, for messages. */
+    /* MAKE: -n and -7, -6 or -1, and the first of them given, for
+     * messages; the version's option, for messages. */
     unsigned long long count; /* 0 until -n is given */
     int (*make)(char *);
     char make_option[16];
+    char version_option[16];
+    /* -r (MAKE and NAMED) and --json (--info), as given, or "". */
+    char rfc_option[16];
+    char json_option[16];
     /* CONVERT: the conversion and its value ("-": standard input). */
     convert_fn convert;
     const char *value;
@@ -614,19 +793,39 @@ static int parse_command_line(int argc, char **argv, struct request *req) {
         }
         option_name(name, sizeof name, c, long_index);
         switch (c) {
+            case 'r':
+            case OPT_JSON: {
+                char *given = c == 'r' ? req->rfc_option : req->json_option;
+                if (given[0] != '\0') return usage_error("option given twice", name);
+                strcpy(given, name);
+                break;
+            }
             case 'n':
             case '7':
-                if ((c == 'n' && req->count != 0) ||
-                    (c == '7' && req->make == varo_uuid_generate_v7_on_buf)) {
-                    return usage_error("option given twice", name);
-                }
+            case '6':
+            case '1':
+                if (c == 'n' && req->count != 0) return usage_error("option given twice", name);
                 if (c == 'n' && !parse_count(optarg, &req->count)) {
                     return usage_error("N must be a positive whole number", optarg);
                 }
-                if (c == '7') req->make = varo_uuid_generate_v7_on_buf;
+                if (c != 'n') {
+                    if (req->version_option[0] != '\0') {
+                        return strcmp(req->version_option, name) == 0
+                                   ? usage_error("option given twice", name)
+                                   : conflict(name, req->version_option);
+                    }
+                    strcpy(req->version_option, name);
+                    req->make = c == '7'   ? varo_uuid_generate_v7_on_buf
+                                : c == '6' ? varo_uuid_generate_v6_on_buf
+                                           : varo_uuid_generate_v1_on_buf;
+                }
                 if (req->make_option[0] == '\0') strcpy(req->make_option, name);
                 break;
             default: /* an action: help, version or a conversion */
+                /* Of --help and --version the first wins, as in GNU tools. */
+                if ((c == 'h' || c == 'V') && (req->action == HELP || req->action == VERSION)) {
+                    break;
+                }
                 if (req->action != MAKE) return conflict(name, req->action_option);
                 strcpy(req->action_option, name);
                 if (c == 'h') {
@@ -649,6 +848,16 @@ static int parse_command_line(int argc, char **argv, struct request *req) {
     }
     if (req->action != MAKE && req->make_option[0] != '\0') {
         return conflict(req->make_option, req->action_option);
+    }
+    if (req->rfc_option[0] != '\0' && req->action != MAKE && req->action != NAMED) {
+        return conflict(req->rfc_option, req->action_option);
+    }
+    if (req->json_option[0] != '\0') {
+        if (req->action == MAKE) {
+            return usage_error("option goes only with --info", req->json_option);
+        }
+        if (req->convert != text_info) return conflict(req->json_option, req->action_option);
+        req->convert = text_info_json;
     }
     if (argc - optind > req->operands_wanted) {
         return usage_error("unexpected argument", argv[optind + req->operands_wanted]);
@@ -694,9 +903,12 @@ int main(int argc, char **argv) {
     struct request req;
     const int status = parse_command_line(argc, argv, &req);
     if (status != 0) return status;
+    rfc_output = req.rfc_option[0] != '\0';
     switch (req.action) {
         case HELP:
             fputs(usage_text, stdout);
+            fputs(usage_conversions, stdout);
+            fputs(usage_notes, stdout);
             return finish_output();
         case VERSION:
             return print_version();

@@ -152,16 +152,19 @@ VARO_UUID_API int varo_uuid_is_valid(const char *text) VARO_UUID_NOEXCEPT;
 
 /*
  * Writes the 16 raw bytes of the canonical text `text` into the caller's
- * area `raw` of at least 16 bytes.
+ * area `raw` of at least 16 bytes. These are the GUID record's bytes (first
+ * three fields little-endian), not libuuid's uuid_t: for that, see
+ * varo_uuid_to_rfc_bytes().
  * Returns 0; or -1 when text or raw is null or text is not canonical, and
  * then raw is not touched. raw may be text's own area (in place).
  */
 VARO_UUID_API int varo_uuid_to_raw(const char *text, unsigned char *raw) VARO_UUID_NOEXCEPT;
 
 /*
- * Writes the canonical text of the 16 raw bytes at `raw` into the caller's
- * area `buf` of at least 25 bytes: exactly 25 bytes, 24 characters and a
- * NUL. Returns 0, or -1 when raw or buf is null (nothing written). buf may
+ * Writes the canonical text of the 16 raw bytes at `raw`, a GUID record
+ * (first three fields little-endian; a uuid_t goes through
+ * varo_uuid_from_rfc_bytes() instead), into the caller's area `buf` of at
+ * least 25 bytes: exactly 25 bytes, 24 characters and a NUL. Returns 0, or -1 when raw or buf is null (nothing written). buf may
  * start where raw does (in place): all 16 bytes are read before buf is
  * written.
  */
