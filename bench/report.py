@@ -158,6 +158,10 @@ def main(argv):
     time_row("generate_v5_on_buf / nettle SHA-1 of the 31 bytes alone", "name/v5/15",
              "name/nettle_sha1/15", 1.3, "<= 1.3")
 
+    # The C++ layer's value type (bench_cpp.cpp).
+    time_row("uuid_value::generate / generate_on_buf (stack buffer)", "value_generate/ours",
+             "value_generate/on_buf", 1.2, "<= 1.2")
+
     info = []  # the same layout, no target
 
     def info_time(check, ours, peer):
@@ -169,6 +173,12 @@ def main(argv):
         info.append((check, fmt(a), fmt(b), ratio(a, b), "", None))
 
     info_time("generate_alloc+free / generate_on_buf", "generate/alloc_free", "generate/on_buf")
+    info_time("find in 1,000,000 uuid_value / array<byte,16> keys, FNV-1a", "find/value",
+              "find/bytes_fnv1a")
+    info_time("find in 1,000,000 uuid_value / array<byte,16> keys, hash<string_view>",
+              "find/value", "find/bytes_string_hash")
+    info_time("find by text (uuid_hash, uuid_equal) / by value, same map",
+              "find/transparent_text", "find/transparent_value")
     info_time("generate_v1_on_buf / libuuid uuid_generate_time+unparse", "generate/v1_on_buf",
               "generate/libuuid_time_unparse")
     info_time("generate_v3_on_buf / libuuid uuid_generate_md5", "name/v3/15",

@@ -29,6 +29,9 @@ void arm(Site site, int skip = 0, int times = 1) noexcept;
 void disarm_all() noexcept;
 // True when this call at `site` is to fail.
 bool should_fail(Site site) noexcept;
+// How many calls reached `site`, failed or not: a counting allocator for
+// the runtime_malloc site.
+long calls(Site site) noexcept;
 #else
 constexpr bool should_fail(Site) noexcept { return false; }
 #endif

@@ -333,6 +333,35 @@ TEST(LengthLimits, OversizedLengthsAreRefusedUntouched) {
     EXPECT_EQ(out[0], 'x');
 }
 
+// Those lengths, those about UINT_MAX / 4 * 3 (SIZE_MAX / 4 * 3 on a 32-bit
+// host, where an encoded length and its NUL wrap to a few bytes) and the
+// first ones refused, with the codec to allocate the output: refused before
+// any allocation. An allocation that comes anyway fails, and is counted.
+TEST(LengthLimits, OversizedLengthsAllocateNothing) {
+    using varo::fault::Site;
+    constexpr unsigned kQuarters = UINT_MAX / 4 * 3;
+    const unsigned encoded[] = {1610612734u, kQuarters - 1, kQuarters, kQuarters + 1,
+                                kQuarters + 2, kQuarters + 3, UINT_MAX};
+    const unsigned decoded[] = {2863311531u, 2863311536u, kQuarters, kQuarters + 3, UINT_MAX};
+    const char small[4] = {'Q', 'U', 'J', 'D'};
+    const auto *in = reinterpret_cast<const unsigned char *>(small);
+    varo::fault::arm(Site::runtime_malloc, 0, INT_MAX);
+    const long before = varo::fault::calls(Site::runtime_malloc);
+    for (const Alphabet &a : kAlphabets) {
+        int size = 12345;
+        for (unsigned n : encoded) {
+            EXPECT_EQ(base64_encode_with(in, n, nullptr, a.chars, &size), nullptr) << n;
+        }
+        for (unsigned n : decoded) {
+            EXPECT_EQ(base64_decode_with(small, n, nullptr, a.chars, &size, a.classify), nullptr)
+                << n;
+        }
+        EXPECT_EQ(size, 12345) << a.name;
+    }
+    EXPECT_EQ(varo::fault::calls(Site::runtime_malloc) - before, 0) << "allocations";
+    varo::fault::disarm_all();
+}
+
 TEST(LengthLimits, MeasureStopsReadingWhenTheSizeCannotFit) {
     EXPECT_EQ(varo::base64::measure("QQ==", 4).bytes, 1);
     EXPECT_EQ(varo::base64::measure("QQ==", 4).chars, 2u);

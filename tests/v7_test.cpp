@@ -186,6 +186,71 @@ TEST_P(Clock, AUsedUpMillisecondCarriesIntoTheNext) {
     EXPECT_EQ(ticks(make()), at(kWallTicks + (3u << 17)));
 }
 
+// Wall clocks where 32-bit counts of seconds end (2038-01-19T03:14:08Z for
+// a signed one, 2106-02-07T06:28:16Z for an unsigned one): the identifiers
+// read back with their time, on 32-bit hosts too. At the end of the ticks
+// (past 3084-12-12T12:41:28.831Z) generation fails and writes nothing.
+TEST_F(Clock, TimesPast32BitSecondsAndTheEndOfTheTicks) {
+    constexpr std::int64_t kLastMs = (std::int64_t{1} << 45) - 1;
+    const struct {
+        std::int64_t s, ns;  // the wall clock
+        long long ms;        // the time read back, or -1: generation fails
+    } rows[] = {
+        {2147483647, 999999999, 2147483647999},          // the last second of 32 bits
+        {2147483648, 0, 2147483648000},                  // 2038-01-19T03:14:08Z
+        {2208988800, 0, 2208988800000},                  // 2040-01-01
+        {4294967296, 0, 4294967296000},                  // 2106-02-07T06:28:16Z
+        {kLastMs / 1000, kLastMs % 1000 * kMs, kLastMs},  // the last millisecond
+        {kLastMs / 1000, (kLastMs % 1000 + 1) * kMs, -1},
+        {70368744177, 663 * kMs, -1},  // 4199-11-24, the end of 46 bits
+        {INT64_MAX / 1000000000 * 1000, 0, -1},
+    };
+    for (const auto &row : rows) {
+        seam::reset();
+        seam::set_clocks(kMono, row.ns, row.s);
+        Id id;
+        std::memset(id.c, 'x', sizeof id.c);
+        const int status = varo_uuid_generate_v7_on_buf(id.c);
+        long long ms = -1;
+        if (status == 0) {
+            EXPECT_EQ(varo_uuid_time(id.c, &ms), 0);
+        }
+        EXPECT_EQ(ms, row.ms) << row.s << " s";
+        if (row.ms >= 0) continue;
+        EXPECT_EQ(status, -1);
+        EXPECT_EQ(std::string(id.c, sizeof id.c), std::string(sizeof id.c, 'x'));
+        EXPECT_EQ(varo_uuid_generate_v7_alloc(), nullptr);
+    }
+    // Frozen on the last tick before the end: one identifier there, then
+    // failures, never a repeat.
+    seam::reset();
+    seam::set_clocks(kMono, kLastMs % 1000 * kMs + 999996, kLastMs / 1000);
+    EXPECT_EQ(ticks(make()), (std::uint64_t{1} << 63) - 2);
+    char buf[VARO_UUID_TEXT_SIZE];
+    EXPECT_EQ(varo_uuid_generate_v7_on_buf(buf), -1);
+    EXPECT_EQ(varo_uuid_generate_v7_on_buf(buf), -1);
+    // Texts made by hand read back every millisecond of the 48 bits, the
+    // last one of 10889 too, and order by them.
+    const struct {
+        const char *text;
+        long long ms;
+    } texts[] = {
+        {"AAAAAAAAAHCAAAAAAAAAAA==", 0},
+        {"AAD0AQAAAHCAAAAAAAAAAA==", 2147483648000},
+        {"AADoAwAAAHCAAAAAAAAAAA==", 4294967296000},
+        {"____H___AHCAAAAAAAAAAA==", kLastMs},
+        {"________AHCAAAAAAAAAAA==", (1ll << 48) - 1},
+    };
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+        long long ms = -1;
+        EXPECT_EQ(varo_uuid_time(texts[i].text, &ms), 0);
+        EXPECT_EQ(ms, texts[i].ms) << texts[i].text;
+        if (i > 0) {
+            EXPECT_LT(varo_uuid_order(texts[i - 1].text, texts[i].text), 0);
+        }
+    }
+}
+
 // A forked child goes on from the state it inherited, as the parent does:
 // with the clock frozen both make the same timestamps, and only the fresh
 // random bits keep the identifiers apart: 56 of them, and every one of the

@@ -3,6 +3,7 @@
 // libtirpc and rpcgen-generated code.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -93,7 +94,18 @@ TEST_F(Xdr, RefusalsOfTheMemoryBufferRoutines) {
     EXPECT_EQ(xdr_encode_varo_uuid_t(nullptr, out.data(), 32), -1);
     EXPECT_EQ(xdr_encode_varo_uuid_t(&id, nullptr, 32), -1);
     EXPECT_EQ(xdr_encode_varo_uuid_t(&id, out.data(), -16), -1);
+    EXPECT_EQ(xdr_encode_varo_uuid_t(&id, out.data(), INT_MIN), -1);
     EXPECT_EQ(out, Buf(32, '#'));
+    // A size that claims more than the area holds: 16 bytes written, and
+    // no sum of the size and the address is made that could wrap.
+    EXPECT_EQ(xdr_encode_varo_uuid_t(&id, out.data(), INT_MAX), 16);
+    EXPECT_EQ(Buf(out.begin() + 16, out.end()), Buf(16, '#'));
+    varo_uuid_t big = nullptr;
+    EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), INT_MAX, &big), 16);
+    EXPECT_STREQ(big, kText);
+    xdr_free_varo_uuid_t(&big);
+    EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), INT_MIN, &big), -1);
+    EXPECT_EQ(big, nullptr);
 
     varo_uuid_t got = nullptr;
     EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), -1, &got), -1);

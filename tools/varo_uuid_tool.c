@@ -9,6 +9,7 @@
 #include <errno.h>
 #include <getopt.h>
 #include <poll.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -572,7 +573,14 @@ static int read_whole_line(struct input *in, char **line, size_t *capacity, size
         const size_t ready = in->end - in->start;
         const char *newline = memchr(begin, '\n', ready);
         const size_t take = newline != NULL ? (size_t)(newline - begin) : ready;
-        if (*length + take + 1 > *capacity) {
+        if (take >= *capacity - *length) {
+            /* Twice what the line needs. A line for which that does not
+             * fit a size_t (2 GB on a 32-bit host) is out of memory, rather
+             * than a size that wraps to a small block. */
+            if (*length >= SIZE_MAX / 2 || take >= SIZE_MAX / 2 - *length) {
+                *length = (size_t)-1;
+                return 0;
+            }
             const size_t want = (*length + take + 1) * 2;
             char *grown = realloc(*line, want);
             if (grown == NULL) {

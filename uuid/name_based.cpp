@@ -23,7 +23,7 @@
 
 namespace {
 
-using varo::record::reorder;
+using varo::record::reorder_bytes;
 
 // One of nettle's hashes, and the version of the identifiers it makes.
 template <class Context, unsigned version, void (*init_fn)(Context *),
@@ -53,7 +53,7 @@ bool make_name_based(const char *namespace_id, const void *name, std::size_t nam
         return false;
     }
     alignas(16) std::uint8_t rfc[VARO_UUID_RAW_SIZE];
-    reorder(ns, rfc);
+    reorder_bytes(ns, rfc);
     // One update for the namespace and one for the name: nettle gathers
     // them into its block, so a short name costs one compression as if the
     // 16 + n bytes had been copied together first.
@@ -68,7 +68,7 @@ bool make_name_based(const char *namespace_id, const void *name, std::size_t nam
     H::digest(&context, sizeof digest, digest);
     digest[6] = static_cast<std::uint8_t>((digest[6] & 0x0F) | H::kVersion << 4);
     digest[8] = static_cast<std::uint8_t>((digest[8] & 0x3F) | 0x80);
-    reorder(digest, raw);
+    reorder_bytes(digest, raw);
     return true;
 }
 

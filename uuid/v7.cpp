@@ -21,10 +21,13 @@ namespace {
 constexpr std::uint64_t kMsMask = (std::uint64_t{1} << 48) - 1;
 
 // Writes a version 7 GUID record to `raw`. Returns false when the kernel
-// source fails; no timestamp is spent then.
+// source fails (no timestamp is spent then) or the clock is past the end
+// of its range.
 bool make_v7(unsigned char *raw) noexcept {
     if (!varo::platform::random16(raw)) return false;
     const std::uint64_t ticks = varo::v7::next_ticks();
+    if (ticks == varo::v7::kNoTicks) [[unlikely]]
+        return false;
     const std::uint64_t ms = ticks >> varo::v7::kFractionBits & kMsMask;
     const std::uint64_t fraction = ticks & (varo::v7::kTicksPerMs - 1);
     const std::uint64_t fields = (ms >> 16) | (ms & 0xFFFF) << 32 | (0x7000 | fraction >> 6) << 48;

@@ -14,6 +14,12 @@
 // A thread's own last timestamp breaks ties (a coarse or frozen clock):
 // the timestamp is the clock or the last one plus a tick, whichever is
 // greater, and a used-up millisecond carries into the next one.
+//
+// The tick counts are signed 64-bit numbers, and every sum and product of
+// them saturates at the ends of that range instead of wrapping: a wall
+// clock past the last tick reads as the end, where next_ticks() fails.
+// The library is built with a 64-bit time_t (_TIME_BITS=64), so a 32-bit
+// host reads the clocks past 2038 too.
 #include "v7_clock.h"
 
 #include <time.h>
@@ -30,6 +36,7 @@ namespace {
 
 constexpr std::int64_t kUnset = INT64_MIN;
 constexpr std::int64_t kTicksPerSecond = 1000 * static_cast<std::int64_t>(kTicksPerMs);
+static_assert(sizeof(time_t) == 8, "the clocks need a 64-bit time_t (_TIME_BITS=64)");
 
 // Read by every generation, written about once a second: the line stays
 // shared in every core's cache. Constant-initialised, so nothing runs at
@@ -46,14 +53,26 @@ __attribute__((tls_model("initial-exec"))) thread_local std::uint64_t t_last = 0
 
 #if defined(VARO_UUID_FAULT_INJECTION)
 std::atomic<bool> g_fake{false};
-std::atomic<std::int64_t> g_fake_mono{0}, g_fake_real{0};
+std::atomic<std::int64_t> g_fake_mono{0}, g_fake_real{0}, g_fake_real_s{0};
 #endif
 
+// What a result that does not fit is taken as: the end of the range on
+// its side. INT64_MIN is left to kUnset alone.
+std::int64_t saturated(bool negative) noexcept { return negative ? INT64_MIN + 1 : INT64_MAX; }
+
+std::int64_t add(std::int64_t a, std::int64_t b) noexcept {
+    std::int64_t sum;
+    return __builtin_add_overflow(a, b, &sum) ? saturated(b < 0) : sum;
+}
+
 std::int64_t ticks_of(const timespec &ts) noexcept {
+    std::int64_t ticks;
+    if (__builtin_mul_overflow(static_cast<std::int64_t>(ts.tv_sec), kTicksPerSecond, &ticks)) {
+        return saturated(ts.tv_sec < 0);
+    }
     // tv_nsec << 18 stays below 2^48: no overflow.
-    return ts.tv_sec * kTicksPerSecond +
-           static_cast<std::int64_t>((static_cast<std::uint64_t>(ts.tv_nsec) << kFractionBits) /
-                                     1000000u);
+    return add(ticks, static_cast<std::int64_t>(
+                          (static_cast<std::uint64_t>(ts.tv_nsec) << kFractionBits) / 1000000u));
 }
 
 std::int64_t clock_ticks(clockid_t id) noexcept {
@@ -61,7 +80,7 @@ std::int64_t clock_ticks(clockid_t id) noexcept {
 #if defined(VARO_UUID_FAULT_INJECTION)
     if (g_fake.load(std::memory_order_relaxed)) {
         const std::int64_t ns = (id == CLOCK_REALTIME ? g_fake_real : g_fake_mono).load();
-        ts.tv_sec = ns / 1000000000;
+        ts.tv_sec = ns / 1000000000 + (id == CLOCK_REALTIME ? g_fake_real_s.load() : 0);
         ts.tv_nsec = ns % 1000000000;
         return ticks_of(ts);
     }
@@ -75,7 +94,7 @@ std::int64_t clock_ticks(clockid_t id) noexcept {
 // small, which the next one mends, never too great, which would stay.
 void measure() noexcept {
     const std::int64_t real = clock_ticks(CLOCK_REALTIME);
-    const std::int64_t offset = real - clock_ticks(CLOCK_MONOTONIC);
+    const std::int64_t offset = add(real, -clock_ticks(CLOCK_MONOTONIC));
     std::int64_t seen = g_shared.offset.load(std::memory_order_relaxed);
     while (seen < offset &&
            !g_shared.offset.compare_exchange_weak(seen, offset, std::memory_order_relaxed)) {
@@ -123,7 +142,7 @@ std::uint64_t next_ticks() noexcept {
     std::int64_t offset = g_shared.offset.load(std::memory_order_relaxed);
     if (mono >= deadline || offset == kUnset) [[unlikely]]
         offset = remeasure(mono, deadline);
-    const std::int64_t wall = mono + offset;
+    const std::int64_t wall = add(mono, offset);
     const std::uint64_t now = wall < 0 ? 0 : static_cast<std::uint64_t>(wall);
     // A signal handler that generates between the load and the replacement
     // makes the replacement fail; the loop then goes on from the handler's
@@ -132,6 +151,9 @@ std::uint64_t next_ticks() noexcept {
     std::uint64_t next;
     do {
         next = now > last ? now : last + 1;
+        // A saturated clock reads INT64_MAX, kEndTicks: past the end.
+        if (next >= kEndTicks) [[unlikely]]
+            return kNoTicks;
     } while (!replace_if_unchanged(&t_last, last, next));
     return next;
 }
@@ -139,9 +161,10 @@ std::uint64_t next_ticks() noexcept {
 #if defined(VARO_UUID_FAULT_INJECTION)
 namespace testing {
 
-void set_clocks(std::int64_t mono_ns, std::int64_t real_ns) noexcept {
+void set_clocks(std::int64_t mono_ns, std::int64_t real_ns, std::int64_t real_s) noexcept {
     g_fake_mono.store(mono_ns);
     g_fake_real.store(real_ns);
+    g_fake_real_s.store(real_s);
     g_fake.store(true);
 }
 

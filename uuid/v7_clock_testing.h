@@ -8,8 +8,10 @@
 namespace varo::v7::testing {
 
 // From now on CLOCK_MONOTONIC reads `mono_ns` and CLOCK_REALTIME `real_ns`
-// (nanoseconds), until the next call or use_system_clocks().
-void set_clocks(std::int64_t mono_ns, std::int64_t real_ns) noexcept;
+// (nanoseconds) plus `real_s` seconds, until the next call or
+// use_system_clocks(). The seconds reach times that 64-bit nanoseconds do
+// not (past 2262).
+void set_clocks(std::int64_t mono_ns, std::int64_t real_ns, std::int64_t real_s = 0) noexcept;
 void use_system_clocks() noexcept;
 
 // Forgets the offset (the next generation measures it again, as the first

@@ -188,7 +188,9 @@ static void name_based(sqlite3_context *ctx, sqlite3_value **argv,
     const void *name = name_type == SQLITE_TEXT ? (const void *)sqlite3_value_text(argv[1])
                                                 : sqlite3_value_blob(argv[1]);
     const int size = sqlite3_value_bytes(argv[1]);
-    if (name == NULL && size != 0) {
+    /* SQLite's lengths are ints, at most SQLITE_MAX_LENGTH; a negative one
+     * would become a huge size_t, so it is refused like a missing name. */
+    if (size < 0 || (name == NULL && size != 0)) {
         sqlite3_result_error_nomem(ctx);
         return;
     }

@@ -92,7 +92,7 @@ fi
 step "headers as C99 and C++20"
 cflags=$(pkg-config --cflags varo_uuid)
 printf '#include <varo_uuid.h>\nint main(void) { return VARO_UUID_TEXT_SIZE == 25 ? 0 : 1; }\n' >"$scratch/c99.c"
-printf '#include <varo_uuid.h>\n#include <varo_uuid.hpp>\nint main() { return varo::uuid{}.empty() ? 0 : 1; }\n' >"$scratch/cxx.cpp"
+printf '#include <varo_uuid.h>\n#include <varo_uuid.hpp>\nconstexpr varo::uuid_value nil{VARO_UUID_NIL};\nint main() { return varo::uuid{}.empty() && nil == varo::uuid_value{} ? 0 : 1; }\n' >"$scratch/cxx.cpp"
 # shellcheck disable=SC2086
 "$cc" -std=c99 -Wall -Wextra -pedantic -Werror -fsyntax-only $cflags "$scratch/c99.c"
 # Strict warnings apply to our headers; libtirpc's own header is a system one.
@@ -129,6 +129,8 @@ for exe in text_c text_cpp; do
     out=$("$consumer/$exe") || fail "$exe failed"
     [ "$out" = "AAECAwQFBgcICQoLDA0ODw== 03020100-0504-0706-0809-0a0b0c0d0e0f" ] || fail "$exe printed '$out'"
 done
+out=$("$consumer/value_cpp") || fail "value_cpp failed"
+[ "$out" = "fWXWLifpi1aV4SZlqK6mog== 2ed6657d-e927-568b-95e1-2665a8aea6a2" ] || fail "value_cpp printed '$out'"
 if cmake -S "$here" -B "$scratch/consumer2" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
     -DVARO_UUID_WANTED=2 >"$scratch/consumer2.log" 2>&1; then
     fail "find_package(varo_uuid 2) accepted version $version"

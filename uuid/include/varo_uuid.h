@@ -219,8 +219,9 @@ VARO_UUID_API int varo_uuid_from_rfc(const char *rfc, char *buf) VARO_UUID_NOEXC
  * Makes a new version 7 identifier in a new 25-byte block.
  * Allocates: the block, from the general allocator; the caller owns it and
  * gives it back with varo_uuid_generate_free().
- * Returns the block, or null when no memory or the kernel's random source
- * failed (then nothing is left allocated).
+ * Returns the block, or null when no memory, the kernel's random source
+ * failed or the wall clock is past the last timestamp (below); then nothing
+ * is left allocated.
  */
 VARO_UUID_API char *varo_uuid_generate_v7_alloc(void) VARO_UUID_NOEXCEPT;
 
@@ -228,8 +229,15 @@ VARO_UUID_API char *varo_uuid_generate_v7_alloc(void) VARO_UUID_NOEXCEPT;
  * Writes a new version 7 identifier text into the caller's area `buf`,
  * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
  * nothing.
- * Returns 0 on success, -1 when `buf` is null or the kernel's random source
- * failed; on failure `buf` is not touched.
+ * Returns 0 on success, -1 when `buf` is null, the kernel's random source
+ * failed, or the wall clock is past the last timestamp; on failure `buf` is
+ * not touched.
+ *
+ * The last timestamp: generation computes in 64-bit signed counts of
+ * 2^-18 ms, which end in 3084-12-12T12:41:28.831Z; after it generation
+ * fails rather than repeat or wrap. (The field itself, and
+ * varo_uuid_time(), go on to the year 10889.) The clock is read with a
+ * 64-bit time_t on every host, 32-bit ones included.
  */
 VARO_UUID_API int varo_uuid_generate_v7_on_buf(char *buf) VARO_UUID_NOEXCEPT;
 
