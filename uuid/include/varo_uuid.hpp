@@ -239,40 +239,26 @@ class uuid_value {
     // A new version 4 (random) identifier, through
     // varo_uuid_generate_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_on_buf(text) != 0) return {uuid_value{}, uuid_errc::generate_failed};
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_on_buf);
     }
 
     // A new version 7 (time-ordered) identifier, through
     // varo_uuid_generate_v7_on_buf(): of two made one after the other, in
     // any threads, the later is greater. Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v7() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v7_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v7_on_buf);
     }
 
     // A new version 6 identifier (the RFC form sorts in time order),
     // through varo_uuid_generate_v6_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v6() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v6_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v6_on_buf);
     }
 
     // A new version 1 identifier, with a random multicast node, through
     // varo_uuid_generate_v1_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v1() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v1_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v1_on_buf);
     }
 
     // The version 8 identifier of the caller's 16 bytes in RFC order: the
@@ -468,6 +454,13 @@ class uuid_value {
         uuid_value v;
         if (!v.read_text(text)) return {uuid_value{}, error};
         return {v, uuid_errc::ok};
+    }
+
+    // A new identifier through `make`, one of the _on_buf generators.
+    static uuid_result<uuid_value> generated(int (*make)(char *) VARO_UUID_NOEXCEPT) noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (make(text) != 0) return {uuid_value{}, uuid_errc::generate_failed};
+        return of_text(text, uuid_errc::generate_failed);
     }
 
     // A name-based identifier through `make`, the _on_buf of version 5 or 3.
