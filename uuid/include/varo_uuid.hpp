@@ -533,9 +533,7 @@ class uuid {
     // A new identifier in a new block from the general allocator.
     // Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate() noexcept {
-        char *text = varo_uuid_generate_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_alloc);
     }
 
     // A new version 7 (time-ordered) identifier in a new block from the
@@ -543,25 +541,19 @@ class uuid {
     // the later is greater (see varo_uuid_generate_v7_alloc()).
     // Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v7() noexcept {
-        char *text = varo_uuid_generate_v7_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v7_alloc);
     }
 
     // A new version 6 identifier in a new block from the general allocator
     // (see varo_uuid_generate_v6_alloc()). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v6() noexcept {
-        char *text = varo_uuid_generate_v6_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v6_alloc);
     }
 
     // A new version 1 identifier in a new block from the general allocator
     // (see varo_uuid_generate_v1_alloc()). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v1() noexcept {
-        char *text = varo_uuid_generate_v1_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v1_alloc);
     }
 
     // The version 8 identifier of the caller's 16 bytes in RFC order (see
@@ -826,6 +818,14 @@ class uuid {
     enum class origin : unsigned char { general, heap };
 
     uuid(char *text, origin from, int heap) noexcept : text_(text), origin_(from), heap_(heap) {}
+
+    // A new identifier in a block from the general allocator through
+    // `make`, one of the _alloc generators.
+    static uuid_result<uuid> generated(char *(*make)() VARO_UUID_NOEXCEPT) noexcept {
+        char *text = make();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
 
     // A copy of the canonical 25-byte text in a block from the general
     // allocator; only no memory makes it fail.
