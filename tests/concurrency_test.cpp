@@ -523,6 +523,41 @@ TEST(Concurrency, ASlotTakenAndGivenBackDuringAPopIsNotHandedOutTwice) {
     EXPECT_EQ(handed_out.size(), 4u);
 }
 
+// A slot popped from the free stack lies unleased until its popper leases
+// it, and a sweep that passes it meanwhile may take it: the popper must then
+// not lease it too. A hook pauses the popper there while this thread
+// sweeps. Two slots: the first is this thread's, the second on the stack.
+varo::platform::Slots<2, 1> g_pair;
+std::atomic<int> g_popper{0};  // 1: popped and paused; 2: go on
+void pause_after_pop() {
+    g_popper = 1;
+    while (g_popper != 2) std::this_thread::yield();
+}
+
+TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
+    namespace leases = varo::platform::leases;
+    alignas(8) static std::uint8_t memory[2][8];
+    if (!g_pair.map_leases()) {
+        GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
+    }
+    std::uint32_t chunk = g_pair.kNone;
+    ASSERT_EQ(g_pair.take(leases::make(), &chunk), g_pair.kNone);
+    ASSERT_EQ(g_pair.publish(chunk, memory[0], 2, 8, leases::make()), 0u);
+    varo::platform::on_slot_popped(pause_after_pop);
+    std::uint32_t popped = 0;
+    std::thread popper([&] {
+        std::uint32_t none;
+        popped = g_pair.take(leases::make(), &none);
+    });
+    while (g_popper != 1) std::this_thread::yield();
+    varo::platform::on_slot_popped(nullptr);
+    const std::uint32_t swept = g_pair.take(leases::make(), &chunk);
+    g_popper = 2;
+    popper.join();
+    EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
+    EXPECT_EQ(popped, g_pair.kNone) << "slot " << popped << " was leased to two live threads";
+}
+
 // The sweep for a slot whose holder has gone reaches it behind any number
 // of live holders, long after the slot has left the ring of recent ones,
 // and never takes a live holder's slot: 200 slots leased to this live

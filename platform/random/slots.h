@@ -122,6 +122,7 @@ class Slots {
         leases_[chunk * kPerChunk].store(lease, std::memory_order_relaxed);
         stack_.publish_chunk(chunk, base, count, stride);
         remember(chunk * kPerChunk);
+        seam::slot_taken(SlotOrigin::chunk);
         return chunk * kPerChunk;
     }
 
@@ -203,9 +204,12 @@ class Slots {
 
     std::uint32_t from_stack(std::uint64_t lease) noexcept {
         for (std::uint32_t index; (index = stack_.pop()) != kNone;) {
-            // A sweep may have taken it while it lay on the stack.
+            seam::slot_popped();
+            // A sweep may have taken it while it lay on the stack, or since
+            // the pop: the sweep passes free slots, stacked or not.
             if (claim(index, 0, lease)) {
                 remember(index);
+                seam::slot_taken(SlotOrigin::stack);
                 return index;
             }
         }
@@ -221,7 +225,10 @@ class Slots {
         const std::uint32_t start = recent_start_.fetch_add(1, std::memory_order_relaxed);
         for (std::uint32_t k = 0; k < kRecent; ++k) {
             const std::uint32_t entry = recent_[(start + k) % kRecent].load(std::memory_order_relaxed);
-            if (entry != 0 && reclaim(entry - 1, pid, lease)) return entry - 1;
+            if (entry != 0 && reclaim(entry - 1, pid, lease)) {
+                seam::slot_taken(SlotOrigin::recent);
+                return entry - 1;
+            }
         }
         return kNone;
     }
@@ -245,6 +252,7 @@ class Slots {
                 static_cast<std::uint32_t>(cursor_.fetch_add(1, std::memory_order_relaxed) % total);
             if (is_slot(index) && reclaim(index, pid, lease)) {
                 remember(index);
+                seam::slot_taken(SlotOrigin::sweep);
                 return index;
             }
         }
