@@ -560,22 +560,31 @@ TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
 
 // The sweep for a slot whose holder has gone reaches it behind any number
 // of live holders, long after the slot has left the ring of recent ones,
-// and never takes a live holder's slot: 200 slots leased to this live
-// thread, one to a thread that then exits, 100 more to this thread.
-TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
+// never takes a live holder's slot, and adds no chunk while it could find
+// one: `before` slots leased to this live thread, one to a thread that then
+// exits, `after` more to this thread, filling whole chunks. In chunks of
+// one slot (pool pages) and of 64 (vDSO states), where the exited slot lies
+// chunks away from where the sweep stands, and a round must count slots,
+// not chunks.
+template <std::uint32_t kPerChunk, std::uint32_t kChunks>
+void find_the_slot_of_an_exited_thread(std::uint32_t before, std::uint32_t after) {
     namespace leases = varo::platform::leases;
-    static varo::platform::Slots<1, 512> slots;
-    alignas(8) static std::uint8_t memory[512][8];
+    static varo::platform::Slots<kPerChunk, kChunks> slots;
+    alignas(8) static std::uint8_t memory[kPerChunk * kChunks][8];
     if (!slots.map_leases()) {
         GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
     }
-    const auto add = [&](std::uint64_t lease) {
+    std::set<std::uint32_t> taken;
+    const auto take = [&](std::uint64_t lease) {
         std::uint32_t chunk = slots.kNone;
-        ASSERT_EQ(slots.take(lease, &chunk), slots.kNone) << "a live holder's slot was taken";
-        ASSERT_NE(chunk, slots.kNone);
-        slots.publish(chunk, memory[chunk], 1, 8, lease);
+        std::uint32_t slot = slots.take(lease, &chunk);
+        if (slot == slots.kNone) {
+            ASSERT_LT(chunk, kChunks);
+            slot = slots.publish(chunk, memory[chunk * kPerChunk], kPerChunk, 8, lease);
+        }
+        ASSERT_TRUE(taken.insert(slot).second) << "a live holder's slot " << slot << " was taken";
     };
-    for (int i = 0; i < 200; ++i) add(leases::make());
+    for (std::uint32_t i = 0; i < before; ++i) take(leases::make());
     std::atomic<bool> leave{false};
     std::atomic<std::uint64_t> lease{0};
     std::thread exiting([&] {
@@ -583,14 +592,21 @@ TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
         while (!leave) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     while (lease == 0) std::this_thread::yield();
-    add(lease);
-    for (int i = 0; i < 100; ++i) add(leases::make());
+    take(lease);
+    for (std::uint32_t i = 0; i < after; ++i) take(leases::make());
     leave = true;
     exiting.join();
     while (!leases::holder_gone(lease, getpid())) std::this_thread::yield();
+    const std::uint32_t chunks = slots.chunks();
+    ASSERT_EQ(chunks, (before + 1 + after) / kPerChunk);
     std::uint32_t chunk = slots.kNone;
-    EXPECT_EQ(slots.take(leases::make(), &chunk), 200u);
-    EXPECT_EQ(slots.chunks(), 301u);
+    EXPECT_EQ(slots.take(leases::make(), &chunk), before);
+    EXPECT_EQ(slots.chunks(), chunks) << "a chunk was added while an exited thread's slot was free";
+}
+
+TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
+    find_the_slot_of_an_exited_thread<1, 512>(200, 100);
+    find_the_slot_of_an_exited_thread<64, 8>(200, 119);
 }
 
 // On a kernel with the vDSO getrandom, every draw goes through it: a new
