@@ -399,6 +399,8 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
             });
         }
         holding.arrive_and_wait();
+        const long origins[] = {slots_taken(SlotOrigin::stack), slots_taken(SlotOrigin::recent),
+                                slots_taken(SlotOrigin::sweep), slots_taken(SlotOrigin::chunk)};
         std::vector<Ids> made(static_cast<std::size_t>(row.at_once * row.rounds));
         for (int round = 0; round < row.rounds; ++round) {
             std::vector<std::thread> threads;
@@ -413,6 +415,15 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
             }
             for (auto &th : threads) th.join();
         }
+        // Most short-lived threads find a slot in the ring or on the stack,
+        // not by a sweep past the long-lived ones: the ring holds 32, and at
+        // most half of a round's threads are alive at once beyond it.
+        const auto taken = [&](SlotOrigin o) {
+            return slots_taken(o) - origins[static_cast<int>(o)];
+        };
+        const long near = taken(SlotOrigin::stack) + taken(SlotOrigin::recent);
+        const long far = taken(SlotOrigin::sweep) + taken(SlotOrigin::chunk);
+        EXPECT_GE(near, far) << "slots from the ring or the stack, against sweeps and new chunks";
         // A thread started now is served as the first one was.
         const long served[] = {random_draws(RandomSource::vdso), random_draws(RandomSource::pool),
                                random_draws(RandomSource::syscall)};
