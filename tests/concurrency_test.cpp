@@ -288,38 +288,43 @@ TEST_P(Sources, ForkedChildrenNeverRepeatTheParent) {
 // thread's too: its lease names a thread the child does not have. So the
 // forking thread holds none before its next draw, and once a new thread of
 // the child has taken the slot it held, it takes another rather than share
-// it. It forks from a thread of its own, whose slot, just taken, is in the
-// ring that the child's new threads search, after the free stack.
+// it. Run in a child with one thread (ThreadSanitizer starts no thread
+// after a fork of more), which takes a slot and forks: that slot is then in
+// the ring that the grandchild's new threads search after the free stack.
+// Returns 0, or 2: held its parent's slot; 3: no new thread took it; 4:
+// went on using it.
+int check_a_forked_thread_gives_up_its_slot(RandomSource from) {
+    if (slot_of_this_thread() != nullptr) return 2;
+    const void *held = hold_a_slot(from);
+    const pid_t child = fork();
+    if (child != 0) return child < 0 ? 1 : wait_for(child);
+    if (slot_of_this_thread() != nullptr) _exit(2);
+    std::atomic<int> holding{0};
+    std::atomic<bool> found{false}, done{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 200 && !found; ++i) {
+        threads.emplace_back([&] {
+            found = found || hold_a_slot(from) == held;
+            ++holding;
+            while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        while (holding <= i) std::this_thread::yield();
+    }
+    generate(1);
+    const bool shared = slot_of_this_thread() == held;
+    done = true;
+    for (auto &th : threads) th.join();
+    _exit(!found ? 3 : shared ? 4 : 0);
+}
+
 TEST_P(Sources, ANewThreadOfAForkedChildTakesTheForkingThreadsSlotFromIt) {
     if (source() == RandomSource::syscall) GTEST_SKIP() << "no slot to take";
-    const RandomSource from = source();
-    std::thread([from] {
-        const void *held = hold_a_slot(from);
-        ASSERT_NE(held, nullptr);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (slot_of_this_thread() != nullptr) _exit(2);
-            std::atomic<int> holding{0};
-            std::atomic<bool> found{false}, done{false};
-            std::vector<std::thread> threads;
-            for (int i = 0; i < 200 && !found; ++i) {
-                threads.emplace_back([&] {
-                    found = found || hold_a_slot(from) == held;
-                    ++holding;
-                    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                });
-                while (holding <= i) std::this_thread::yield();
-            }
-            generate(1);
-            const bool shared = slot_of_this_thread() == held;
-            done = true;
-            for (auto &th : threads) th.join();
-            _exit(!found ? 3 : shared ? 4 : 0);
-        }
-        EXPECT_EQ(wait_for(child), 0)
-            << "2: held its parent's slot; 3: no new thread took it; 4: went on using it";
-    }).join();
+    generate(3);  // past the pool's first draws
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(check_a_forked_thread_gives_up_its_slot(source()));
+    EXPECT_EQ(wait_for(child), 0)
+        << "2: held its parent's slot; 3: no new thread took it; 4: went on using it";
 }
 
 // Where the kernel refuses wipe-on-fork for a page, nothing but that advice
