@@ -32,6 +32,8 @@ void slot_stack_between() noexcept;
 void slot_taken(SlotOrigin origin) noexcept;
 // Runs between the pop of a slot from the free stack and its lease.
 void slot_popped() noexcept;
+// Counts a system call that asks whether a slot's holder has exited.
+void holder_asked() noexcept;
 // False when madvise() is to be taken as accepting advice it does not
 // apply, as under qemu-user.
 bool advice_applied() noexcept;
@@ -42,6 +44,7 @@ constexpr long vdso_result(long got) noexcept { return got; }
 constexpr void slot_stack_between() noexcept {}
 constexpr void slot_taken(SlotOrigin) noexcept {}
 constexpr void slot_popped() noexcept {}
+constexpr void holder_asked() noexcept {}
 constexpr bool advice_applied() noexcept { return true; }
 #endif
 }  // namespace seam

@@ -26,6 +26,9 @@ long random_draws(RandomSource source) noexcept;
 // Slots taken from each origin so far, process-wide, by every table of
 // them (vDSO states, pool pages, a test's own).
 long slots_taken(SlotOrigin origin) noexcept;
+// Holders of slots asked about so far (a tgkill() system call each),
+// process-wide.
+long holders_asked() noexcept;
 
 // States and pages leased to live threads, and pages mapped so far (never
 // unmapped: exited threads' states and pages are reused).
