@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -588,37 +589,59 @@ TEST(Concurrency, ASlotTakenAndGivenBackDuringAPopIsNotHandedOutTwice) {
 
 // A slot popped from the free stack lies unleased until its popper leases
 // it, and a sweep that passes it meanwhile may take it: the popper must then
-// not lease it too. A hook pauses the popper there while this thread
-// sweeps. Two slots: the first is this thread's, the second on the stack.
-varo::platform::Slots<2, 1> g_pair;
+// not lease it too. A hook pauses the popper there: in the first round
+// until this thread has swept, in the others for a moment while this thread
+// takes a slot at once, so that its sweep comes before the pop, between the
+// pop and the lease, or after. Each round has a table of two slots (its
+// lease table a page that stays mapped): the first is this thread's, and
+// the second, on the stack, goes to one of the two callers, never to both.
 std::atomic<int> g_popper{0};  // 1: popped and paused; 2: go on
+std::atomic<bool> g_pause_until_swept{false};
 void pause_after_pop() {
     g_popper = 1;
-    while (g_popper != 2) std::this_thread::yield();
+    do {
+        std::this_thread::yield();
+    } while (g_pause_until_swept && g_popper != 2);
 }
 
 TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
     namespace leases = varo::platform::leases;
+    using Pair = varo::platform::Slots<2, 1>;
     alignas(8) static std::uint8_t memory[2][8];
-    if (!g_pair.map_leases()) {
-        GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
+    const int rounds = under_valgrind() ? 20 : 200;
+    for (int round = 0; round < rounds; ++round) {
+        const auto pair = std::make_unique<Pair>();
+        if (!pair->map_leases()) {
+            GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
+        }
+        std::uint32_t chunk = Pair::kNone;
+        ASSERT_EQ(pair->take(leases::make(), &chunk), Pair::kNone);
+        ASSERT_EQ(pair->publish(chunk, memory[0], 2, 8, leases::make()), 0u);
+        g_popper = 0;
+        g_pause_until_swept = round == 0;
+        varo::platform::on_slot_popped(pause_after_pop);
+        std::uint32_t popped = 0;
+        std::atomic<bool> taken{false};
+        std::thread popper([&] {
+            std::uint32_t none;
+            popped = pair->take(leases::make(), &none);
+            // Alive, and so holding what it took, until this thread has taken.
+            while (!taken) std::this_thread::yield();
+        });
+        if (round == 0) {
+            while (g_popper != 1) std::this_thread::yield();
+            varo::platform::on_slot_popped(nullptr);
+        }
+        const std::uint32_t swept = pair->take(leases::make(), &chunk);
+        g_popper = 2;
+        taken = true;
+        popper.join();
+        varo::platform::on_slot_popped(nullptr);
+        ASSERT_NE(popped, swept) << "round " << round << ": slot " << popped
+                                 << " was leased to two live threads";
+        ASSERT_EQ(std::min(popped, swept), 1u) << "round " << round << ": slot 1 was lost";
+        if (round == 0) EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
     }
-    std::uint32_t chunk = g_pair.kNone;
-    ASSERT_EQ(g_pair.take(leases::make(), &chunk), g_pair.kNone);
-    ASSERT_EQ(g_pair.publish(chunk, memory[0], 2, 8, leases::make()), 0u);
-    varo::platform::on_slot_popped(pause_after_pop);
-    std::uint32_t popped = 0;
-    std::thread popper([&] {
-        std::uint32_t none;
-        popped = g_pair.take(leases::make(), &none);
-    });
-    while (g_popper != 1) std::this_thread::yield();
-    varo::platform::on_slot_popped(nullptr);
-    const std::uint32_t swept = g_pair.take(leases::make(), &chunk);
-    g_popper = 2;
-    popper.join();
-    EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
-    EXPECT_EQ(popped, g_pair.kNone) << "slot " << popped << " was leased to two live threads";
 }
 
 // The sweep for a slot whose holder has gone reaches it behind any number
