@@ -640,7 +640,9 @@ TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
         ASSERT_NE(popped, swept) << "round " << round << ": slot " << popped
                                  << " was leased to two live threads";
         ASSERT_EQ(std::min(popped, swept), 1u) << "round " << round << ": slot 1 was lost";
-        if (round == 0) EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
+        if (round == 0) {
+            EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
+        }
     }
 }
 
@@ -655,7 +657,8 @@ TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
 template <std::uint32_t kPerChunk, std::uint32_t kChunks>
 void find_the_slot_of_an_exited_thread(std::uint32_t before, std::uint32_t after) {
     namespace leases = varo::platform::leases;
-    static varo::platform::Slots<kPerChunk, kChunks> slots;
+    const auto table = std::make_unique<varo::platform::Slots<kPerChunk, kChunks>>();
+    auto &slots = *table;
     alignas(8) static std::uint8_t memory[kPerChunk * kChunks][8];
     if (!slots.map_leases()) {
         GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
