@@ -612,7 +612,8 @@ TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
     for (int round = 0; round < rounds; ++round) {
         const auto pair = std::make_unique<Pair>();
         if (!pair->map_leases()) {
-            GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
+            GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot "
+                            "is used";
         }
         std::uint32_t chunk = Pair::kNone;
         ASSERT_EQ(pair->take(leases::make(), &chunk), Pair::kNone);
