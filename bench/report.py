@@ -221,10 +221,14 @@ def main(argv):
     info.append(("generation scaling by CPU time per item (2 free cores)", fmt_ns(cpu2),
                  fmt_ns(cpu1), cpu_scaling, "", None))
 
+    cpu = None
     if machine:
         with open(machine, encoding="utf-8") as mf:
-            print(mf.read().rstrip())
+            text = mf.read().rstrip()
+        print(text)
         print()
+        cpu = next((ln.split(":", 1)[1].strip() for ln in text.splitlines()
+                    if ln.startswith("CPU:")), None)
 
     header = ("check", "ours", "peer", "ratio", "target", "result")
     width = [max(len(header[i]), *(len(str(r[i])) for r in rows + info)) for i in (0, 1, 2)]
@@ -253,6 +257,7 @@ def main(argv):
     missed = [r[0] for r in rows if r[5] is not True]
     print()
     print(f"{len(rows) - len(missed)} of {len(rows)} targets met" +
+          (f" on {cpu}" if cpu else "") +
           (": missed " + "; ".join(missed) if missed else ""))
     if spin2 is not None and spin2 < 1.8:
         print(f"Note: a pure arithmetic loop scaled only {spin2:.2f}x from 1 to 2 threads, so "

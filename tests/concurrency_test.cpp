@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -284,6 +285,49 @@ TEST_P(Sources, ForkedChildrenNeverRepeatTheParent) {
     check_children_do_not_repeat([] { return fork(); }, source() != RandomSource::syscall);
 }
 
+// In a child of fork(), every slot of the parent is free, the forking
+// thread's too: its lease names a thread the child does not have. So the
+// forking thread holds none before its next draw, and once a new thread of
+// the child has taken the slot it held, it takes another rather than share
+// it. Run in a child with one thread (ThreadSanitizer starts no thread
+// after a fork of more), which takes a slot and forks: that slot is then in
+// the ring that the grandchild's new threads search after the free stack.
+// Returns 0, or 2: held its parent's slot; 3: no new thread took it; 4:
+// went on using it.
+int check_a_forked_thread_gives_up_its_slot(RandomSource from) {
+    if (slot_of_this_thread() != nullptr) return 2;
+    const void *held = hold_a_slot(from);
+    const pid_t child = fork();
+    if (child != 0) return child < 0 ? 1 : wait_for(child);
+    if (slot_of_this_thread() != nullptr) _exit(2);
+    std::atomic<int> holding{0};
+    std::atomic<bool> found{false}, done{false};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 200 && !found; ++i) {
+        threads.emplace_back([&] {
+            found = found || hold_a_slot(from) == held;
+            ++holding;
+            while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        while (holding <= i) std::this_thread::yield();
+    }
+    generate(1);
+    const bool shared = slot_of_this_thread() == held;
+    done = true;
+    for (auto &th : threads) th.join();
+    _exit(!found ? 3 : shared ? 4 : 0);
+}
+
+TEST_P(Sources, ANewThreadOfAForkedChildTakesTheForkingThreadsSlotFromIt) {
+    if (source() == RandomSource::syscall) GTEST_SKIP() << "no slot to take";
+    generate(3);  // past the pool's first draws
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(check_a_forked_thread_gives_up_its_slot(source()));
+    EXPECT_EQ(wait_for(child), 0)
+        << "2: held its parent's slot; 3: no new thread took it; 4: went on using it";
+}
+
 // Where the kernel refuses wipe-on-fork for a page, nothing but that advice
 // would keep a child from reusing it: the thread that took it does not
 // buffer, and its children never repeat it.
@@ -369,13 +413,15 @@ TEST_P(Sources, SignalHandlersInterruptingGenerationNeverRepeat) {
 // threads keep theirs; every identifier made on a reused state or page is
 // new (a page taken over must be emptied, not handed out from where its
 // last thread stopped); no first draw, nor the search for a slot, changes
-// errno; and a thread started afterwards draws from its source's fast path.
+// errno; a thread started afterwards draws from its source's fast path;
+// and the short-lived threads' slots come mostly from the ring of recent
+// ones or the free stack, cheaply, not from sweeps.
 TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
     using namespace varo::platform;
     constexpr int kEach = 5;
     const struct {
         int live, at_once, rounds;
-    } rows[] = {{0, 8, 250}, {100, 64, 50}};
+    } rows[] = {{0, 8, 250}, {100, 64, 50}, {100, 1, 200}};
     // valgrind runs threads one at a time: a tenth of the churn there.
     const int share = under_valgrind() ? 10 : 1;
     for (auto row : rows) {
@@ -399,6 +445,9 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
             });
         }
         holding.arrive_and_wait();
+        const long origins[] = {slots_taken(SlotOrigin::stack), slots_taken(SlotOrigin::recent),
+                                slots_taken(SlotOrigin::sweep), slots_taken(SlotOrigin::chunk)};
+        const long asked = holders_asked();
         std::vector<Ids> made(static_cast<std::size_t>(row.at_once * row.rounds));
         for (int round = 0; round < row.rounds; ++round) {
             std::vector<std::thread> threads;
@@ -412,6 +461,21 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
                 });
             }
             for (auto &th : threads) th.join();
+        }
+        // Most short-lived threads find a slot in the ring or on the stack,
+        // not by a sweep past the long-lived ones: the ring holds 32, and at
+        // most half of a round's threads are alive at once beyond it.
+        const auto taken = [&](SlotOrigin o) {
+            return slots_taken(o) - origins[static_cast<int>(o)];
+        };
+        const long near = taken(SlotOrigin::stack) + taken(SlotOrigin::recent);
+        const long far = taken(SlotOrigin::sweep) + taken(SlotOrigin::chunk);
+        EXPECT_GE(near, far) << "slots from the ring or the stack, against sweeps and new chunks";
+        // One at a time, each thread finds the last one's slot at the first
+        // ring entry it tries. Each live holder asked about on the way costs
+        // a system call, dearer than the rest of a first draw.
+        if (row.at_once == 1) {
+            EXPECT_LE(holders_asked() - asked, 4L * row.rounds) << "holders asked about";
         }
         // A thread started now is served as the first one was.
         const long served[] = {random_draws(RandomSource::vdso), random_draws(RandomSource::pool),
@@ -523,24 +587,94 @@ TEST(Concurrency, ASlotTakenAndGivenBackDuringAPopIsNotHandedOutTwice) {
     EXPECT_EQ(handed_out.size(), 4u);
 }
 
+// A slot popped from the free stack lies unleased until its popper leases
+// it, and a sweep that passes it meanwhile may take it: the popper must then
+// not lease it too. A hook pauses the popper there: in the first round
+// until this thread has swept, in the others for a moment while this thread
+// takes a slot at once, so that its sweep comes before the pop, between the
+// pop and the lease, or after. Each round has a table of two slots (its
+// lease table a page that stays mapped): the first is this thread's, and
+// the second, on the stack, goes to one of the two callers, never to both.
+std::atomic<int> g_popper{0};  // 1: popped and paused; 2: go on
+std::atomic<bool> g_pause_until_swept{false};
+void pause_after_pop() {
+    g_popper = 1;
+    do {
+        std::this_thread::yield();
+    } while (g_pause_until_swept && g_popper != 2);
+}
+
+TEST(Concurrency, ASlotThatASweepTookAfterItsPopIsNotLeasedTwice) {
+    namespace leases = varo::platform::leases;
+    using Pair = varo::platform::Slots<2, 1>;
+    alignas(8) static std::uint8_t memory[2][8];
+    const int rounds = under_valgrind() ? 20 : 200;
+    for (int round = 0; round < rounds; ++round) {
+        const auto pair = std::make_unique<Pair>();
+        if (!pair->map_leases()) {
+            GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot "
+                            "is used";
+        }
+        std::uint32_t chunk = Pair::kNone;
+        ASSERT_EQ(pair->take(leases::make(), &chunk), Pair::kNone);
+        ASSERT_EQ(pair->publish(chunk, memory[0], 2, 8, leases::make()), 0u);
+        g_popper = 0;
+        g_pause_until_swept = round == 0;
+        varo::platform::on_slot_popped(pause_after_pop);
+        std::uint32_t popped = 0;
+        std::atomic<bool> taken{false};
+        std::thread popper([&] {
+            std::uint32_t none;
+            popped = pair->take(leases::make(), &none);
+            // Alive, and so holding what it took, until this thread has taken.
+            while (!taken) std::this_thread::yield();
+        });
+        if (round == 0) {
+            while (g_popper != 1) std::this_thread::yield();
+            varo::platform::on_slot_popped(nullptr);
+        }
+        const std::uint32_t swept = pair->take(leases::make(), &chunk);
+        g_popper = 2;
+        taken = true;
+        popper.join();
+        varo::platform::on_slot_popped(nullptr);
+        ASSERT_NE(popped, swept) << "round " << round << ": slot " << popped
+                                 << " was leased to two live threads";
+        ASSERT_EQ(std::min(popped, swept), 1u) << "round " << round << ": slot 1 was lost";
+        if (round == 0) {
+            EXPECT_EQ(swept, 1u) << "the sweep passed the popped slot by";
+        }
+    }
+}
+
 // The sweep for a slot whose holder has gone reaches it behind any number
 // of live holders, long after the slot has left the ring of recent ones,
-// and never takes a live holder's slot: 200 slots leased to this live
-// thread, one to a thread that then exits, 100 more to this thread.
-TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
+// never takes a live holder's slot, and adds no chunk while it could find
+// one: `before` slots leased to this live thread, one to a thread that then
+// exits, `after` more to this thread, filling whole chunks. In chunks of
+// one slot (pool pages) and of 64 (vDSO states), where the exited slot lies
+// chunks away from where the sweep stands, and a round must count slots,
+// not chunks.
+template <std::uint32_t kPerChunk, std::uint32_t kChunks>
+void find_the_slot_of_an_exited_thread(std::uint32_t before, std::uint32_t after) {
     namespace leases = varo::platform::leases;
-    static varo::platform::Slots<1, 512> slots;
-    alignas(8) static std::uint8_t memory[512][8];
+    const auto table = std::make_unique<varo::platform::Slots<kPerChunk, kChunks>>();
+    auto &slots = *table;
+    alignas(8) static std::uint8_t memory[kPerChunk * kChunks][8];
     if (!slots.map_leases()) {
         GTEST_SKIP() << "MADV_WIPEONFORK is not applied here: no lease table, and no slot is used";
     }
-    const auto add = [&](std::uint64_t lease) {
+    std::set<std::uint32_t> taken;
+    const auto take = [&](std::uint64_t lease) {
         std::uint32_t chunk = slots.kNone;
-        ASSERT_EQ(slots.take(lease, &chunk), slots.kNone) << "a live holder's slot was taken";
-        ASSERT_NE(chunk, slots.kNone);
-        slots.publish(chunk, memory[chunk], 1, 8, lease);
+        std::uint32_t slot = slots.take(lease, &chunk);
+        if (slot == slots.kNone) {
+            ASSERT_LT(chunk, kChunks);
+            slot = slots.publish(chunk, memory[chunk * kPerChunk], kPerChunk, 8, lease);
+        }
+        ASSERT_TRUE(taken.insert(slot).second) << "a live holder's slot " << slot << " was taken";
     };
-    for (int i = 0; i < 200; ++i) add(leases::make());
+    for (std::uint32_t i = 0; i < before; ++i) take(leases::make());
     std::atomic<bool> leave{false};
     std::atomic<std::uint64_t> lease{0};
     std::thread exiting([&] {
@@ -548,14 +682,21 @@ TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
         while (!leave) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
     while (lease == 0) std::this_thread::yield();
-    add(lease);
-    for (int i = 0; i < 100; ++i) add(leases::make());
+    take(lease);
+    for (std::uint32_t i = 0; i < after; ++i) take(leases::make());
     leave = true;
     exiting.join();
     while (!leases::holder_gone(lease, getpid())) std::this_thread::yield();
+    const std::uint32_t chunks = slots.chunks();
+    ASSERT_EQ(chunks, (before + 1 + after) / kPerChunk);
     std::uint32_t chunk = slots.kNone;
-    EXPECT_EQ(slots.take(leases::make(), &chunk), 200u);
-    EXPECT_EQ(slots.chunks(), 301u);
+    EXPECT_EQ(slots.take(leases::make(), &chunk), before);
+    EXPECT_EQ(slots.chunks(), chunks) << "a chunk was added while an exited thread's slot was free";
+}
+
+TEST(Concurrency, TheSlotOfAnExitedThreadIsFoundBehindLiveOnes) {
+    find_the_slot_of_an_exited_thread<1, 512>(200, 100);
+    find_the_slot_of_an_exited_thread<64, 8>(200, 119);
 }
 
 // On a kernel with the vDSO getrandom, every draw goes through it: a new

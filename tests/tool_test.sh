@@ -225,6 +225,38 @@ done
 check "-5 in any order" '[ "$("$tool" www.example.com -5 @dns)" = $v5 ] && [ "$("$tool" -5@dns www.example.com)" = $v5 ]'
 check "-5 @dns - streams names" \
     '[ "$(printf "www.example.com\\n\\nx\\nwww.example.com" | "$tool" -5 @dns - | tr "\\n" " ")" = "$v5 $("$tool" -5 @dns "") $("$tool" -5 @dns x) $v5 " ]'
+# On a terminal, one end-of-input ends a stream of names: the last name,
+# sent without a newline by one Ctrl-D, then one Ctrl-D on its own. A tool
+# that read again after that would wait for another; Python holds the
+# pseudo-terminal and prints what the tool wrote, or "still reading".
+names_on_a_terminal() {
+    python3 - "$tool" <<'EOF_PTY'
+import os, pty, subprocess, sys, termios
+try:
+    master, slave = pty.openpty()
+except OSError:
+    sys.exit(print("no pseudo-terminal"))
+mode = termios.tcgetattr(slave)
+mode[3] &= ~termios.ECHO
+termios.tcsetattr(slave, termios.TCSANOW, mode)
+tool = subprocess.Popen([sys.argv[1], "-5", "@dns", "-"], stdin=slave, stdout=subprocess.PIPE)
+os.close(slave)
+eof = mode[6][termios.VEOF]
+os.write(master, b"www.example.com" + eof + eof)
+try:
+    out = tool.communicate(timeout=10)[0].decode()
+except subprocess.TimeoutExpired:
+    tool.kill()
+    out = "still reading"
+print(out.strip())
+EOF_PTY
+}
+got=$(names_on_a_terminal)
+if [ "$got" = "no pseudo-terminal" ]; then
+    echo "tool_test: no pseudo-terminal here: one end-of-input on a terminal not checked"
+else
+    check "-5 @dns - on a terminal ends at one end-of-input ($got)" '[ "$got" = $v5 ]'
+fi
 check "-5 @dns - of no input" '"$tool" -5 @dns - </dev/null >"$out" && [ ! -s "$out" ]'
 check "a name after --" '[ "$("$tool" -5 @url -- -n)" = "$(printf -- "-n\\n" | "$tool" -5 @url -)" ]'
 check "a NUL and a carriage return are part of a name" \

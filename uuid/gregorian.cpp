@@ -34,26 +34,31 @@ constexpr std::uint64_t kCountsPerMs = 10000;
 constexpr int kStepBits = 5;  // the fraction of a count in the clock sequence
 
 struct Stamp {
-    std::uint64_t count;  // 100 ns since 1582-10-15, below 2^60 until the year 4199
+    std::uint64_t count;  // 100 ns since 1582-10-15, below 2^60 while the clock runs
     std::uint64_t step;   // the fraction of that 100 ns, in 1/32
 };
 
-Stamp next_stamp() noexcept {
+// The next stamp of this thread; false past the end of the clock's range.
+bool next_stamp(Stamp *stamp) noexcept {
     const std::uint64_t ticks = varo::v7::next_ticks();
+    if (ticks == varo::v7::kNoTicks) [[unlikely]]
+        return false;
     const std::uint64_t ms = ticks >> kFractionBits;
     // Steps of 3.125 ns since the millisecond began: below 2^37, no overflow.
     const std::uint64_t steps =
         ((ticks & (kTicksPerMs - 1)) * (kCountsPerMs << kStepBits)) >> kFractionBits;
-    return {varo::record::kGregorianToUnix + ms * kCountsPerMs + (steps >> kStepBits),
-            steps & ((1u << kStepBits) - 1)};
+    *stamp = {varo::record::kGregorianToUnix + ms * kCountsPerMs + (steps >> kStepBits),
+              steps & ((1u << kStepBits) - 1)};
+    return true;
 }
 
 // Writes a version 6 or 1 GUID record to `raw`. Returns false when the
-// kernel source fails; no timestamp is spent then.
+// kernel source fails (no timestamp is spent then) or the clock is past the
+// end of its range.
 template <int version>
 bool make_gregorian(unsigned char *raw) noexcept {
-    if (!varo::platform::random16(raw)) return false;
-    const Stamp now = next_stamp();
+    Stamp now;
+    if (!varo::platform::random16(raw) || !next_stamp(&now)) return false;
     const std::uint64_t t = now.count;
     // The record's first three fields, as the RFC form prints them.
     std::uint64_t data1, data2, data3;

@@ -13,6 +13,10 @@ namespace varo::platform {
 // Which source served a draw.
 enum class RandomSource : unsigned char { vdso, pool, syscall };
 
+// Where a slot (slots.h) came from: the free stack, the ring of recent
+// slots, a sweep, or a new chunk.
+enum class SlotOrigin : unsigned char { stack, recent, sweep, chunk };
+
 namespace seam {
 #if defined(VARO_UUID_FAULT_INJECTION)
 // Counts a draw served by `source`.
@@ -24,6 +28,12 @@ std::size_t syscall_length(std::size_t n) noexcept;
 long vdso_result(long got) noexcept;
 // Runs between a slot stack's read of its head and its compare-and-swap.
 void slot_stack_between() noexcept;
+// Counts a slot taken from `origin`.
+void slot_taken(SlotOrigin origin) noexcept;
+// Runs between the pop of a slot from the free stack and its lease.
+void slot_popped() noexcept;
+// Counts a system call that asks whether a slot's holder has exited.
+void holder_asked() noexcept;
 // False when madvise() is to be taken as accepting advice it does not
 // apply, as under qemu-user.
 bool advice_applied() noexcept;
@@ -32,6 +42,9 @@ constexpr void served(RandomSource) noexcept {}
 constexpr std::size_t syscall_length(std::size_t n) noexcept { return n; }
 constexpr long vdso_result(long got) noexcept { return got; }
 constexpr void slot_stack_between() noexcept {}
+constexpr void slot_taken(SlotOrigin) noexcept {}
+constexpr void slot_popped() noexcept {}
+constexpr void holder_asked() noexcept {}
 constexpr bool advice_applied() noexcept { return true; }
 #endif
 }  // namespace seam

@@ -122,6 +122,7 @@ class Slots {
         leases_[chunk * kPerChunk].store(lease, std::memory_order_relaxed);
         stack_.publish_chunk(chunk, base, count, stride);
         remember(chunk * kPerChunk);
+        seam::slot_taken(SlotOrigin::chunk);
         return chunk * kPerChunk;
     }
 
@@ -203,9 +204,12 @@ class Slots {
 
     std::uint32_t from_stack(std::uint64_t lease) noexcept {
         for (std::uint32_t index; (index = stack_.pop()) != kNone;) {
-            // A sweep may have taken it while it lay on the stack.
+            seam::slot_popped();
+            // A sweep may have taken it while it lay on the stack, or since
+            // the pop: the sweep passes free slots, stacked or not.
             if (claim(index, 0, lease)) {
                 remember(index);
+                seam::slot_taken(SlotOrigin::stack);
                 return index;
             }
         }
@@ -214,14 +218,22 @@ class Slots {
 
     // The ring keeps its slots when one is taken back through it: a churn of
     // short-lived threads then goes on finding its own slots there.
+    //
+    // Each entry whose holder lives costs a system call to ask about, and
+    // beside a long-lived pool most do. So a caller starts at the entry that
+    // served the last one: a short-lived thread's slot is the likeliest to
+    // be free again when the next thread comes.
     std::uint32_t from_recent(std::uint64_t lease) noexcept {
         const pid_t pid = getpid();
-        // Each caller starts at another entry, so that threads arriving at
-        // once do not all try the same slot first.
-        const std::uint32_t start = recent_start_.fetch_add(1, std::memory_order_relaxed);
+        const std::uint32_t start = recent_hit_.load(std::memory_order_relaxed);
         for (std::uint32_t k = 0; k < kRecent; ++k) {
-            const std::uint32_t entry = recent_[(start + k) % kRecent].load(std::memory_order_relaxed);
-            if (entry != 0 && reclaim(entry - 1, pid, lease)) return entry - 1;
+            const std::uint32_t at = (start + k) % kRecent;
+            const std::uint32_t entry = recent_[at].load(std::memory_order_relaxed);
+            if (entry != 0 && reclaim(entry - 1, pid, lease)) {
+                recent_hit_.store(at, std::memory_order_relaxed);
+                seam::slot_taken(SlotOrigin::recent);
+                return entry - 1;
+            }
         }
         return kNone;
     }
@@ -245,6 +257,7 @@ class Slots {
                 static_cast<std::uint32_t>(cursor_.fetch_add(1, std::memory_order_relaxed) % total);
             if (is_slot(index) && reclaim(index, pid, lease)) {
                 remember(index);
+                seam::slot_taken(SlotOrigin::sweep);
                 return index;
             }
         }
@@ -257,7 +270,7 @@ class Slots {
     std::atomic<std::uint64_t> cursor_{0};
     std::atomic<std::uint32_t> recent_[kRecent]{};  // slot + 1; 0: none yet
     std::atomic<std::uint32_t> recent_next_{0};
-    std::atomic<std::uint32_t> recent_start_{0};
+    std::atomic<std::uint32_t> recent_hit_{0};  // the entry of the last slot taken there
 };
 
 }  // namespace varo::platform

@@ -12,6 +12,9 @@ std::atomic<std::size_t> g_syscall_cap{0};
 std::atomic<long> g_vdso_result{0};
 std::atomic<int> g_vdso_rewrites{0};
 std::atomic<void (*)()> g_race_hook{nullptr};
+std::atomic<void (*)()> g_popped_hook{nullptr};
+std::atomic<long> g_slots[4];
+std::atomic<long> g_holders_asked{0};
 std::atomic<bool> g_ignore_advice{false};
 
 }  // namespace
@@ -27,7 +30,15 @@ void rewrite_vdso_results(long result, int times) noexcept {
     g_vdso_rewrites.store(times);
 }
 
+long slots_taken(SlotOrigin origin) noexcept {
+    return g_slots[static_cast<int>(origin)].load(std::memory_order_relaxed);
+}
+
+long holders_asked() noexcept { return g_holders_asked.load(std::memory_order_relaxed); }
+
 void on_slot_stack_race(void (*hook)()) noexcept { g_race_hook.store(hook); }
+
+void on_slot_popped(void (*hook)()) noexcept { g_popped_hook.store(hook); }
 
 void ignore_advice() noexcept { g_ignore_advice.store(true); }
 
@@ -50,6 +61,16 @@ long vdso_result(long got) noexcept {
 void slot_stack_between() noexcept {
     if (void (*hook)() = g_race_hook.load(std::memory_order_relaxed)) hook();
 }
+
+void slot_taken(SlotOrigin origin) noexcept {
+    g_slots[static_cast<int>(origin)].fetch_add(1, std::memory_order_relaxed);
+}
+
+void slot_popped() noexcept {
+    if (void (*hook)() = g_popped_hook.load(std::memory_order_relaxed)) hook();
+}
+
+void holder_asked() noexcept { g_holders_asked.fetch_add(1, std::memory_order_relaxed); }
 
 bool advice_applied() noexcept { return !g_ignore_advice.load(std::memory_order_relaxed); }
 

@@ -23,6 +23,13 @@ std::size_t vdso_state_size() noexcept;
 // Draws served by each source so far, process-wide.
 long random_draws(RandomSource source) noexcept;
 
+// Slots taken from each origin so far, process-wide, by every table of
+// them (vDSO states, pool pages, a test's own).
+long slots_taken(SlotOrigin origin) noexcept;
+// Holders of slots asked about so far (a tgkill() system call each),
+// process-wide.
+long holders_asked() noexcept;
+
 // States and pages leased to live threads, and pages mapped so far (never
 // unmapped: exited threads' states and pages are reused).
 long vdso_states_in_use() noexcept;
@@ -63,6 +70,10 @@ void ignore_advice() noexcept;
 // Runs `hook` in every slot stack pop between its read of the head and its
 // compare-and-swap; null removes it.
 void on_slot_stack_race(void (*hook)()) noexcept;
+
+// Runs `hook` in every take of a slot from the free stack, between its pop
+// and its lease, where a sweep may take the slot first; null removes it.
+void on_slot_popped(void (*hook)()) noexcept;
 
 }  // namespace varo::platform
 

@@ -412,8 +412,9 @@ VARO_UUID_API int varo_uuid_to_rfc_bytes(const char *text, unsigned char *rfc) V
  * Writes a new version 6 identifier text into the caller's area `buf`,
  * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
  * nothing.
- * Returns 0 on success, -1 when `buf` is null or the kernel's random source
- * failed; on failure `buf` is not touched.
+ * Returns 0 on success, -1 when `buf` is null, the kernel's random source
+ * failed, or the wall clock is past the last timestamp of version 7's
+ * clock (3084-12-12T12:41:28.831Z); on failure `buf` is not touched.
  */
 VARO_UUID_API int varo_uuid_generate_v6_on_buf(char *buf) VARO_UUID_NOEXCEPT;
 
@@ -421,8 +422,9 @@ VARO_UUID_API int varo_uuid_generate_v6_on_buf(char *buf) VARO_UUID_NOEXCEPT;
  * Makes a new version 6 identifier in a new 25-byte block.
  * Allocates: the block, from the general allocator; the caller owns it and
  * gives it back with varo_uuid_generate_free().
- * Returns the block, or null when no memory or the kernel's random source
- * failed (then nothing is left allocated).
+ * Returns the block, or null when no memory, the kernel's random source
+ * failed, or the wall clock is past 3084-12-12T12:41:28.831Z (then nothing
+ * is left allocated).
  */
 VARO_UUID_API char *varo_uuid_generate_v6_alloc(void) VARO_UUID_NOEXCEPT;
 

@@ -239,40 +239,26 @@ class uuid_value {
     // A new version 4 (random) identifier, through
     // varo_uuid_generate_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_on_buf(text) != 0) return {uuid_value{}, uuid_errc::generate_failed};
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_on_buf);
     }
 
     // A new version 7 (time-ordered) identifier, through
     // varo_uuid_generate_v7_on_buf(): of two made one after the other, in
     // any threads, the later is greater. Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v7() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v7_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v7_on_buf);
     }
 
     // A new version 6 identifier (the RFC form sorts in time order),
     // through varo_uuid_generate_v6_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v6() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v6_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v6_on_buf);
     }
 
     // A new version 1 identifier, with a random multicast node, through
     // varo_uuid_generate_v1_on_buf(). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid_value> generate_v1() noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v1_on_buf(text) != 0) {
-            return {uuid_value{}, uuid_errc::generate_failed};
-        }
-        return of_text(text, uuid_errc::generate_failed);
+        return generated(varo_uuid_generate_v1_on_buf);
     }
 
     // The version 8 identifier of the caller's 16 bytes in RFC order: the
@@ -470,6 +456,13 @@ class uuid_value {
         return {v, uuid_errc::ok};
     }
 
+    // A new identifier through `make`, one of the _on_buf generators.
+    static uuid_result<uuid_value> generated(int (*make)(char *) VARO_UUID_NOEXCEPT) noexcept {
+        char text[VARO_UUID_TEXT_SIZE];
+        if (make(text) != 0) return {uuid_value{}, uuid_errc::generate_failed};
+        return of_text(text, uuid_errc::generate_failed);
+    }
+
     // A name-based identifier through `make`, the _on_buf of version 5 or 3.
     static uuid_result<uuid_value> name_based(int (*make)(const char *, const void *, std::size_t,
                                                           char *) VARO_UUID_NOEXCEPT,
@@ -540,9 +533,7 @@ class uuid {
     // A new identifier in a new block from the general allocator.
     // Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate() noexcept {
-        char *text = varo_uuid_generate_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_alloc);
     }
 
     // A new version 7 (time-ordered) identifier in a new block from the
@@ -550,25 +541,19 @@ class uuid {
     // the later is greater (see varo_uuid_generate_v7_alloc()).
     // Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v7() noexcept {
-        char *text = varo_uuid_generate_v7_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v7_alloc);
     }
 
     // A new version 6 identifier in a new block from the general allocator
     // (see varo_uuid_generate_v6_alloc()). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v6() noexcept {
-        char *text = varo_uuid_generate_v6_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v6_alloc);
     }
 
     // A new version 1 identifier in a new block from the general allocator
     // (see varo_uuid_generate_v1_alloc()). Errors: generate_failed.
     [[nodiscard]] static uuid_result<uuid> generate_v1() noexcept {
-        char *text = varo_uuid_generate_v1_alloc();
-        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
-        return {uuid(text, origin::general, 0), uuid_errc::ok};
+        return generated(varo_uuid_generate_v1_alloc);
     }
 
     // The version 8 identifier of the caller's 16 bytes in RFC order (see
@@ -833,6 +818,14 @@ class uuid {
     enum class origin : unsigned char { general, heap };
 
     uuid(char *text, origin from, int heap) noexcept : text_(text), origin_(from), heap_(heap) {}
+
+    // A new identifier in a block from the general allocator through
+    // `make`, one of the _alloc generators.
+    static uuid_result<uuid> generated(char *(*make)() VARO_UUID_NOEXCEPT) noexcept {
+        char *text = make();
+        if (text == nullptr) return {uuid{}, uuid_errc::generate_failed};
+        return {uuid(text, origin::general, 0), uuid_errc::ok};
+    }
 
     // A copy of the canonical 25-byte text in a block from the general
     // allocator; only no memory makes it fail.
