@@ -37,6 +37,9 @@ namespace {
 constexpr std::int64_t kUnset = INT64_MIN;
 constexpr std::int64_t kTicksPerSecond = 1000 * static_cast<std::int64_t>(kTicksPerMs);
 static_assert(sizeof(time_t) == 8, "the clocks need a 64-bit time_t (_TIME_BITS=64)");
+// The shared offset and deadline are read in signal handlers: a 64-bit
+// atomic that needs a lock (i386 without cmpxchg8b) could deadlock there.
+static_assert(std::atomic<std::int64_t>::is_always_lock_free, "64-bit atomics must be lock-free");
 
 // Read by every generation, written about once a second: the line stays
 // shared in every core's cache. Constant-initialised, so nothing runs at

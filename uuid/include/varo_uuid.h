@@ -220,7 +220,7 @@ VARO_UUID_API int varo_uuid_from_rfc(const char *rfc, char *buf) VARO_UUID_NOEXC
  * Allocates: the block, from the general allocator; the caller owns it and
  * gives it back with varo_uuid_generate_free().
  * Returns the block, or null when no memory, the kernel's random source
- * failed or the wall clock is past the last timestamp (below); then nothing
+ * failed or the wall clock has gone past the last timestamp (below); then nothing
  * is left allocated.
  */
 VARO_UUID_API char *varo_uuid_generate_v7_alloc(void) VARO_UUID_NOEXCEPT;
@@ -230,7 +230,7 @@ VARO_UUID_API char *varo_uuid_generate_v7_alloc(void) VARO_UUID_NOEXCEPT;
  * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
  * nothing.
  * Returns 0 on success, -1 when `buf` is null, the kernel's random source
- * failed, or the wall clock is past the last timestamp; on failure `buf` is
+ * failed, or the wall clock has gone past the last timestamp; on failure `buf` is
  * not touched.
  *
  * The last timestamp: generation computes in 64-bit signed counts of
@@ -380,8 +380,9 @@ VARO_UUID_API char *varo_uuid_generate_v3_alloc(const char *namespace_id, const 
  * before the other starts, the second is later: for version 6 in
  * varo_uuid_order(), for version 1 in its count, then its clock sequence
  * (the order of Cassandra's timeuuid). This holds in a signal handler too
- * and in each process after fork(), as for version 7. Generation takes no
- * lock, keeps no file and allocates nothing but the _alloc block.
+ * and in each process after fork(), on the same clock and under the same
+ * conditions as for version 7 (above). Generation takes no lock, keeps no
+ * file and allocates nothing but the _alloc block.
  *
  * None of these functions allocates, but for the _alloc ones; on failure
  * nothing is written.
@@ -413,7 +414,7 @@ VARO_UUID_API int varo_uuid_to_rfc_bytes(const char *text, unsigned char *rfc) V
  * which must hold at least 25 bytes: 24 characters and a NUL. Allocates
  * nothing.
  * Returns 0 on success, -1 when `buf` is null, the kernel's random source
- * failed, or the wall clock is past the last timestamp of version 7's
+ * failed, or the wall clock has gone past the last timestamp of version 7's
  * clock (3084-12-12T12:41:28.831Z); on failure `buf` is not touched.
  */
 VARO_UUID_API int varo_uuid_generate_v6_on_buf(char *buf) VARO_UUID_NOEXCEPT;
@@ -423,7 +424,7 @@ VARO_UUID_API int varo_uuid_generate_v6_on_buf(char *buf) VARO_UUID_NOEXCEPT;
  * Allocates: the block, from the general allocator; the caller owns it and
  * gives it back with varo_uuid_generate_free().
  * Returns the block, or null when no memory, the kernel's random source
- * failed, or the wall clock is past 3084-12-12T12:41:28.831Z (then nothing
+ * failed, or the wall clock has gone past 3084-12-12T12:41:28.831Z (then nothing
  * is left allocated).
  */
 VARO_UUID_API char *varo_uuid_generate_v6_alloc(void) VARO_UUID_NOEXCEPT;

@@ -86,8 +86,9 @@ using uuid_bytes = std::array<std::byte, VARO_UUID_RAW_SIZE>;
 // The time an identifier of version 1, 6 or 7 carries, to the 100 ns (the
 // resolution of versions 1 and 6; version 7 is read to the millisecond).
 // These ticks hold every such time, from 1582 to the year 10889, where
-// std::chrono::nanoseconds would end in 2262; a uuid_time converts to
-// std::chrono::sys_time<std::chrono::nanoseconds> implicitly.
+// std::chrono::nanoseconds would end in 2262. WARNING: a uuid_time
+// converts to std::chrono::sys_time<std::chrono::nanoseconds> implicitly,
+// and that conversion overflows for times past 2262.
 using uuid_ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
 using uuid_time = std::chrono::sys_time<uuid_ticks>;
 
