@@ -86,6 +86,14 @@ TEST_F(Xdr, MemoryBufferSizes) {
     }
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 TEST_F(Xdr, RefusalsOfTheMemoryBufferRoutines) {
     varo_uuid_t id = const_cast<char *>(kText);
     varo_uuid_t none = nullptr;
@@ -98,12 +106,16 @@ TEST_F(Xdr, RefusalsOfTheMemoryBufferRoutines) {
     EXPECT_EQ(out, Buf(32, '#'));
     // A size that claims more than the area holds: 16 bytes written, and
     // no sum of the size and the address is made that could wrap.
-    EXPECT_EQ(xdr_encode_varo_uuid_t(&id, out.data(), INT_MAX), 16);
-    EXPECT_EQ(Buf(out.begin() + 16, out.end()), Buf(16, '#'));
+    // AddressSanitizer takes xdrmem_create()'s size for the area's own, so
+    // these rows, which claim more on purpose, run only without it.
     varo_uuid_t big = nullptr;
-    EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), INT_MAX, &big), 16);
-    EXPECT_STREQ(big, kText);
-    xdr_free_varo_uuid_t(&big);
+    if (!kAddressSanitizer) {
+        EXPECT_EQ(xdr_encode_varo_uuid_t(&id, out.data(), INT_MAX), 16);
+        EXPECT_EQ(Buf(out.begin() + 16, out.end()), Buf(16, '#'));
+        EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), INT_MAX, &big), 16);
+        EXPECT_STREQ(big, kText);
+        xdr_free_varo_uuid_t(&big);
+    }
     EXPECT_EQ(xdr_decode_varo_uuid_t(kRaw.data(), INT_MIN, &big), -1);
     EXPECT_EQ(big, nullptr);
 
