@@ -447,9 +447,14 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
         holding.arrive_and_wait();
         const long origins[] = {slots_taken(SlotOrigin::stack), slots_taken(SlotOrigin::recent),
                                 slots_taken(SlotOrigin::sweep), slots_taken(SlotOrigin::chunk)};
-        const long asked = holders_asked();
+        // The first two rounds find the ring full of live holders' slots
+        // and sweep past the long-lived threads; the cost per thread is
+        // counted after them.
+        constexpr int kWarmRounds = 2;
+        long asked = 0;
         std::vector<Ids> made(static_cast<std::size_t>(row.at_once * row.rounds));
         for (int round = 0; round < row.rounds; ++round) {
+            if (round == kWarmRounds) asked = holders_asked();
             std::vector<std::thread> threads;
             for (int t = 0; t < row.at_once; ++t) {
                 threads.emplace_back([&, i = round * row.at_once + t] {
@@ -475,7 +480,7 @@ TEST_P(Sources, ShortLivedThreadsReuseWhatTheyHeld) {
         // ring entry it tries. Each live holder asked about on the way costs
         // a system call, dearer than the rest of a first draw.
         if (row.at_once == 1) {
-            EXPECT_LE(holders_asked() - asked, 4L * row.rounds) << "holders asked about";
+            EXPECT_LE(holders_asked() - asked, 4L * (row.rounds - kWarmRounds)) << "holders asked about";
         }
         // A thread started now is served as the first one was.
         const long served[] = {random_draws(RandomSource::vdso), random_draws(RandomSource::pool),
