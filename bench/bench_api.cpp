@@ -169,25 +169,13 @@ void vdso_getrandom16(State &state, bool clock) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
 }
 
-void libuuid_random_unparse(State &state) {
+// libuuid's generator (random, or version 1, whose clock state is a locked
+// file or the uuidd daemon for every identifier) and its text.
+void libuuid_unparse(State &state, void (*make)(uuid_t)) {
     uuid_t u;
     char text[37];
     for (auto _ : state) {
-        uuid_generate_random(u);
-        uuid_unparse(u, text);
-        benchmark::DoNotOptimize(text[0]);
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
-}
-
-// libuuid's version 1: its clock state is a locked file, or the uuidd
-// daemon, for every identifier.
-void libuuid_time_unparse(State &state) {
-    uuid_t u;
-    char text[37];
-    for (auto _ : state) {
-        uuid_generate_time(u);
+        make(u);
         uuid_unparse(u, text);
         benchmark::DoNotOptimize(text[0]);
         benchmark::ClobberMemory();
@@ -287,7 +275,8 @@ int main(int argc, char **argv) {
     benchmark::RegisterBenchmark("generate/on_buf", generate_on_buf, varo_uuid_generate_on_buf);
     benchmark::RegisterBenchmark("generate/alloc_free", generate_alloc_free);
     benchmark::RegisterBenchmark("generate/getrandom16", getrandom16);
-    benchmark::RegisterBenchmark("generate/libuuid_random_unparse", libuuid_random_unparse);
+    benchmark::RegisterBenchmark("generate/libuuid_random_unparse", libuuid_unparse,
+                                 uuid_generate_random);
     benchmark::RegisterBenchmark("generate/vdso_getrandom16", vdso_getrandom16, false);
     benchmark::RegisterBenchmark("generate/v7_on_buf", generate_on_buf,
                                  varo_uuid_generate_v7_on_buf);
@@ -296,7 +285,8 @@ int main(int argc, char **argv) {
                                  varo_uuid_generate_v6_on_buf);
     benchmark::RegisterBenchmark("generate/v1_on_buf", generate_on_buf,
                                  varo_uuid_generate_v1_on_buf);
-    benchmark::RegisterBenchmark("generate/libuuid_time_unparse", libuuid_time_unparse);
+    benchmark::RegisterBenchmark("generate/libuuid_time_unparse", libuuid_unparse,
+                                 uuid_generate_time);
 
     for (int n : {1, 8}) {
         benchmark::RegisterBenchmark("thread_life/ours", varo::bench::thread_life,
