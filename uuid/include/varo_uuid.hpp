@@ -63,8 +63,8 @@ enum class uuid_errc : unsigned char {
     // encode(), to_rfc(), to_rfc_bytes(), value(): the library refused the
     // text (never for texts made here); parse(): not a canonical identifier
     // text; from_rfc(): none of the accepted RFC forms; v5(), v3(): the
-    // namespace is not a canonical identifier text; v8(), from_rfc_bytes()
-    // and the value's v5(), v3(): the library refused the call (never)
+    // namespace is not a canonical identifier text; v8() and the value's
+    // v5(), v3(): the library refused the call (never)
     not_identifier,
 };
 
@@ -279,9 +279,7 @@ class uuid_value {
     // library writes them (see varo_uuid_is_valid()); `text` need not be
     // NUL-terminated. Errors: not_identifier.
     [[nodiscard]] static uuid_result<uuid_value> parse(std::string_view text) noexcept {
-        uuid_value v;
-        if (!v.read_text(text)) return {uuid_value{}, uuid_errc::not_identifier};
-        return {v, uuid_errc::ok};
+        return of_text(text, uuid_errc::not_identifier);
     }
 
     // The identifier of an RFC form: 36 characters, the same in {braces} or
@@ -450,8 +448,10 @@ class uuid_value {
         return true;
     }
 
-    // The value of a text the library has just written, or `error`.
-    static uuid_result<uuid_value> of_text(const char *text, uuid_errc error) noexcept {
+    // The value of a text (a std::string_view, or a NUL-terminated one the
+    // library has just written), or `error`.
+    template <class Text>
+    static uuid_result<uuid_value> of_text(Text text, uuid_errc error) noexcept {
         uuid_value v;
         if (!v.read_text(text)) return {uuid_value{}, error};
         return {v, uuid_errc::ok};
@@ -561,25 +561,17 @@ class uuid {
     // varo_uuid_generate_v8_on_buf()), in a new block from the general
     // allocator. Errors: no_memory.
     [[nodiscard]] static uuid_result<uuid> v8(const uuid_bytes &rfc) noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_generate_v8_on_buf(reinterpret_cast<const unsigned char *>(rfc.data()),
-                                         text) != 0) {
-            return {uuid{}, uuid_errc::not_identifier};
-        }
-        return owned_copy(text);
+        const uuid_result<uuid_value> id = uuid_value::v8(rfc);
+        if (!id) return {uuid{}, id.error};
+        return from_value(id.value);
     }
 
     // The identifier of 16 bytes in RFC order (libuuid's uuid_t, Python's
-    // UUID.bytes; see varo_uuid_from_rfc_bytes()), in a new block from the
-    // general allocator. decode() takes the other order, the wire's.
-    // Errors: no_memory.
+    // UUID.bytes; the same as varo_uuid_from_rfc_bytes()), in a new block
+    // from the general allocator. decode() takes the other order, the
+    // wire's. Errors: no_memory.
     [[nodiscard]] static uuid_result<uuid> from_rfc_bytes(const uuid_bytes &rfc) noexcept {
-        char text[VARO_UUID_TEXT_SIZE];
-        if (varo_uuid_from_rfc_bytes(reinterpret_cast<const unsigned char *>(rfc.data()), text) !=
-            0) {
-            return {uuid{}, uuid_errc::not_identifier};
-        }
-        return owned_copy(text);
+        return from_value(uuid_value::from_rfc_bytes(rfc));
     }
 
     // The identifier of a canonical text (24 characters exactly as this
@@ -676,9 +668,7 @@ class uuid {
     // Errors: empty, not_identifier (never for a text made here).
     [[nodiscard]] uuid_result<uuid_value> value() const noexcept {
         if (text_ == nullptr) return {uuid_value{}, uuid_errc::empty};
-        uuid_value v;
-        if (!v.read_text(text_)) return {uuid_value{}, uuid_errc::not_identifier};
-        return {v, uuid_errc::ok};
+        return uuid_value::of_text(text_, uuid_errc::not_identifier);
     }
 
     // The 16 raw bytes of the identifier. Allocates nothing.
@@ -884,13 +874,7 @@ struct uuid_hash {
     using is_transparent = void;
 
     std::size_t operator()(const uuid_value &id) const noexcept { return id.hash(); }
-    std::size_t operator()(const uuid &id) const noexcept {
-        uuid_value v;
-        if (id.c_str() == nullptr || !v.read_text(id.c_str())) {
-            return std::hash<std::string_view>{}(id.text());
-        }
-        return v.hash();
-    }
+    std::size_t operator()(const uuid &id) const noexcept { return (*this)(id.text()); }
     std::size_t operator()(std::string_view text) const noexcept {
         uuid_value v;
         if (!v.read_text(text)) return std::hash<std::string_view>{}(text);
@@ -915,8 +899,7 @@ struct uuid_equal {
         return (*this)(b, a);
     }
     bool operator()(const uuid_value &a, const uuid &b) const noexcept {
-        uuid_value v;
-        return b.c_str() != nullptr && v.read_text(b.c_str()) && v == a;
+        return (*this)(a, b.text());
     }
     bool operator()(const uuid &a, const uuid_value &b) const noexcept { return (*this)(b, a); }
     bool operator()(const uuid &a, std::string_view b) const noexcept { return a == b; }
